@@ -1,0 +1,7 @@
+#include "core/activity.h"
+
+void activity_append_once(activity_check& check, const char* text)
+{
+    if (check.message.find(text) == std::string::npos)
+        check.message += text;
+}

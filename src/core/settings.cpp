@@ -1,0 +1,33 @@
+#include "core/settings.h"
+
+namespace {
+constexpr settings_record default_settings = {
+    1,        // disp_level
+    1,        // watch_roop
+    10,       // disp_interval
+    600,      // exfire_time (10 minutes)
+    60,       // check_interval
+    1048576,  // rx_threshold
+    0,        // tx_threshold
+    1024,     // read_threshold
+    1024,     // write_threshold
+    {},       // command
+};
+}  // namespace
+
+settings_record settings = default_settings;
+
+void settings_reset()
+{
+    settings = default_settings;
+}
+
+bool network_watched()
+{
+    return settings.rx_threshold != 0 || settings.tx_threshold != 0;
+}
+
+bool disk_watched()
+{
+    return settings.read_threshold != 0 || settings.write_threshold != 0;
+}

@@ -1,0 +1,31 @@
+// Run settings: one process-wide record, filled at start-up by the
+// configuration file or the command line, read-only once watching starts.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+constexpr std::size_t command_size = 512;  // expiry command, 511 bytes + NUL
+
+struct settings_record {
+    int32_t disp_level;        // 0 none, 1 watched parts, 2 all, 3 details
+    int32_t watch_roop;        // > 0: keep watching after an expiry
+    int32_t disp_interval;     // seconds between sampling passes
+    int32_t exfire_time;       // idle seconds before the expiry action
+    int32_t check_interval;    // seconds between idle/busy decisions
+    uint64_t rx_threshold;     // bytes per check period, 0 = unwatched
+    uint64_t tx_threshold;     // bytes per check period, 0 = unwatched
+    uint64_t read_threshold;   // KB per check period, 0 = unwatched
+    uint64_t write_threshold;  // KB per check period, 0 = unwatched
+    char command[command_size];  // empty: sync x3, then shutdown -h now
+};
+
+extern settings_record settings;
+
+// Puts every setting back to its default.
+void settings_reset();
+
+// Network sampling runs while either network threshold is non-zero,
+// disk sampling while either disk threshold is.
+bool network_watched();
+bool disk_watched();

@@ -1,0 +1,17 @@
+// Start-up: where the settings come from, the time check, then watching.
+#pragma once
+
+// The configuration file read when the program has no arguments and none is
+// found in the working directory.
+extern const char* system_config_path;
+
+// The whole program: returns 0 after the watch loop ended, -1 when the
+// command line was refused, help was printed or the times are inconsistent.
+int lullwatcher_main(int argc, char** argv);
+
+// Reads "lullwatcher.conf" from the working directory, else the system file.
+void read_default_config();
+
+// Checks disp_interval <= check_interval <= exfire_time, printing the
+// refusal when they are not. Returns true when they are consistent.
+bool time_settings_valid();

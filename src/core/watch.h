@@ -1,0 +1,21 @@
+// The watch loop and the idle timer.
+#pragma once
+
+#include <atomic>
+
+// Set by a device watcher after it printed an activity line; cleared by the
+// loop before every sleep.
+extern std::atomic<int> device_operation_disp_done;
+
+// Idle seconds counted so far.
+extern int idle_time;
+
+// The loop's sleep between passes; tests replace it.
+extern void (*watch_sleep)(unsigned seconds);
+
+// Prints the start banner and runs the loop; returns after an expiry when
+// watch_roop is 0 or less, once the device watchers are stopped.
+void watch_start();
+
+// The expiry action: the configured command, or sync x3 then shutdown.
+void shutdown_proc();

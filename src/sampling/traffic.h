@@ -1,0 +1,32 @@
+// Network traffic sampler: per-interface byte counters read from "ifconfig".
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "core/activity.h"
+
+constexpr std::size_t interface_name_size = 32;  // 31 bytes + NUL
+
+struct traffic_entry {
+    uint64_t rx_total;      // receive counter as last read
+    uint64_t rx_increased;  // bytes received since the last check
+    uint64_t tx_total;      // send counter as last read
+    uint64_t tx_increased;  // bytes sent since the last check
+    char name[interface_name_size];
+    traffic_entry* next;
+};
+
+extern traffic_entry* traffic_data;
+
+// One sampling run: reads "ifconfig" and records every interface.
+void get_traffic_data();
+// Updates the record of name with new counter readings, or appends one.
+void traffic_data_add(const char* name, uint64_t rx, uint64_t tx);
+// Prints the traffic progress lines.
+void disp_traffic_data();
+// The network check: compares each interface's growth with the thresholds,
+// reports into check, and clears the growth.
+void traffic_data_check(activity_check& check);
+// Frees every record (tests only; the daemon keeps its records for life).
+void traffic_data_clear();

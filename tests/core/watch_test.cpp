@@ -1,0 +1,148 @@
+// The watch loop driven with a fake sleep and a recording expiry runner.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/command.h"
+#include "core/settings.h"
+#include "core/startup.h"
+#include "core/watch.h"
+#include "support/test_support.h"
+
+namespace {
+
+std::vector<std::string> commands_run;
+std::vector<int> idle_at_sleep;
+int stop_after_expiries = 1;
+
+int record_command(const char* command_line)
+{
+    commands_run.push_back(command_line);
+    return 0;
+}
+
+// Records the idle time at each sleep; once the wanted number of expiries
+// has run, makes the next expiry end the loop.
+void record_sleep(unsigned)
+{
+    idle_at_sleep.push_back(idle_time);
+    if (static_cast<int>(commands_run.size()) >= stop_after_expiries)
+        settings.watch_roop = -1;
+}
+
+class WatchLoop : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        reset_program_state();
+        commands_run.clear();
+        idle_at_sleep.clear();
+        stop_after_expiries = 1;
+        expiry_runner = record_command;
+        watch_sleep = record_sleep;
+        // No activity source: every period is idle.
+        settings.rx_threshold = settings.tx_threshold = 0;
+        settings.read_threshold = settings.write_threshold = 0;
+    }
+    void TearDown() override { reset_program_state(); }
+};
+
+TEST_F(WatchLoop, DefaultsWithoutSourcesExpireAtTheTenthCheck)
+{
+    settings.watch_roop = -1;
+    const std::string out = capture_stdout(watch_start);
+
+    std::string expected = "\n監視開始\n\t満了時間：10 分、表示間隔：10 秒、判定間隔：60 秒\n";
+    for (int minute = 1; minute <= 9; minute++)
+        expected += "\n継続時間：" + std::to_string(minute) + "分\n";
+    expected += "監視満了!!\n";
+    EXPECT_EQ(out, expected);
+    EXPECT_EQ(commands_run, (std::vector<std::string>{"sync", "sync", "sync", "shutdown -h now"}));
+    // Sixty passes: the last one ends the loop before its sleep.
+    EXPECT_EQ(idle_at_sleep.size(), 59u);
+}
+
+TEST_F(WatchLoop, BannerListsOnlyNonZeroThresholds)
+{
+    settings.watch_roop = -1;
+    settings.exfire_time = 60;
+    settings.disp_interval = 60;
+    settings.tx_threshold = 5;
+    settings.write_threshold = 7;
+    settings.command[0] = 'x';
+    const std::string out = capture_stdout(watch_start);
+    EXPECT_EQ(out.substr(0, out.find("監視満了")),
+              "\n監視開始\n\t満了時間：1 分、表示間隔：60 秒、判定間隔：60 秒\n"
+              "\tネットワーク 閾値：(送信)5 Byte/60秒\n"
+              "\tディスク 閾値：(書き込み)7 KB/60秒\n");
+}
+
+TEST_F(WatchLoop, ConfiguredCommandReplacesTheDefaultAction)
+{
+    settings.watch_roop = -1;
+    settings.exfire_time = 60;
+    snprintf(settings.command, sizeof settings.command, "%s", "echo done");
+    capture_stdout(watch_start);
+    EXPECT_EQ(commands_run, std::vector<std::string>{"echo done"});
+}
+
+TEST_F(WatchLoop, IdleTimeCountsEachSecondOnce)
+{
+    // Checks come at passes 3, 5, 8, 10; the idle time grows by the
+    // seconds since the previous check, never by a carried remainder.
+    settings.disp_interval = 25;
+    settings.check_interval = 60;
+    settings.watch_roop = -1;
+    const std::string out = capture_stdout(watch_start);
+    ASSERT_GE(idle_at_sleep.size(), 10u);
+    const std::vector<int> first_ten(idle_at_sleep.begin(), idle_at_sleep.begin() + 10);
+    EXPECT_EQ(first_ten, (std::vector<int>{0, 0, 75, 75, 125, 125, 125, 200, 200, 250}));
+    // 600 s of idleness expire at the check of pass 24 (600 s of passes).
+    EXPECT_EQ(idle_at_sleep.size(), 23u);
+    EXPECT_NE(out.find("\n継続時間：1分\n\n継続時間：2分\n\n継続時間：3分\n"), std::string::npos);
+}
+
+TEST_F(WatchLoop, NinetySecondsShowAsOneMinute)
+{
+    settings.disp_interval = 30;
+    settings.check_interval = 90;
+    settings.watch_roop = -1;
+    const std::string out = capture_stdout(watch_start);
+    EXPECT_NE(out.find("\n監視開始\n\t満了時間：10 分、表示間隔：30 秒、判定間隔：90 秒\n\n継続時間：1分\n"),
+              std::string::npos);
+}
+
+TEST_F(WatchLoop, LoopingRestartsTheCountAfterAnExpiry)
+{
+    settings.exfire_time = 120;
+    settings.disp_interval = 60;
+    settings.check_interval = 60;
+    settings.watch_roop = 1;
+    stop_after_expiries = 2;
+    const std::string out = capture_stdout(watch_start);
+    EXPECT_EQ(commands_run.size(), 8u);  // two default actions of four commands
+    EXPECT_EQ(idle_at_sleep, (std::vector<int>{60, 0, 60}));
+    const std::string banner_end = "判定間隔：60 秒\n";
+    EXPECT_EQ(out.substr(out.find(banner_end) + banner_end.size()),
+              "\n継続時間：1分\n監視満了!!\n\n継続時間：1分\n監視満了!!\n");
+}
+
+TEST(TimeCheck, AcceptsEqualValuesAndRefusesDisorder)
+{
+    reset_program_state();
+    settings.disp_interval = 60;
+    EXPECT_TRUE(time_settings_valid());
+    settings.exfire_time = 60;
+    EXPECT_TRUE(time_settings_valid());
+
+    settings_reset();
+    settings.disp_interval = 61;
+    bool valid = true;
+    const std::string out = capture_stdout([&] { valid = time_settings_valid(); });
+    EXPECT_FALSE(valid);
+    EXPECT_EQ(out, "時間設定に誤りがあります。\n表示間隔 ＜ チェック間隔 ＜ 満了時間で設定してください。\n現状： 61 60 600\n");
+    reset_program_state();
+}
+
+}  // namespace

@@ -1,0 +1,61 @@
+// Shared helpers of the test suite.
+#pragma once
+
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+// Puts every process-wide value of the program back to its start state:
+// settings, lists, activity bits, idle time and the replaceable seams.
+void reset_program_state();
+
+// Runs body with standard output redirected and returns what it printed.
+std::string capture_stdout(const std::function<void()>& body);
+
+// Opens text as a read-only stream (fmemopen); the caller fcloses it.
+FILE* open_text(const std::string& text);
+
+// Reads a fixture file of tests/fixtures.
+std::string read_fixture(const std::string& name);
+
+// A fresh temporary directory, removed with everything in it by the
+// destructor.
+struct temp_dir {
+    std::string path;
+    temp_dir();
+    ~temp_dir();
+    temp_dir(const temp_dir&) = delete;
+    temp_dir& operator=(const temp_dir&) = delete;
+    // Writes a file below the directory and returns its path.
+    std::string write(const std::string& name, const std::string& content, int mode = 0644) const;
+};
+
+// Result of one run of the built binary.
+struct run_result {
+    std::string output;  // standard output and standard error, interleaved
+    int status = -1;     // exit status, or -1 when it was killed
+    bool timed_out = false;
+};
+
+// Options of a run of the built binary.
+struct run_options {
+    std::vector<std::string> args;             // after the program name
+    std::map<std::string, std::string> env;    // added to or replacing the environment
+    std::string cwd;                           // empty: the test's own
+    // PATH of the run. A directory of harmless stand-ins for shutdown,
+    // poweroff, reboot, halt and sync always comes first; empty: only those.
+    std::string path = "/usr/bin:/bin";
+    bool fast_sleep = true;                    // preload the short-sleep shim
+    double timeout_seconds = 20;
+    // Stop the run as soon as the output contains this text (empty: wait for exit).
+    std::string until;
+};
+
+// Runs the built lullwatcher binary. Its sleeps are made short unless
+// fast_sleep is false.
+run_result run_lullwatcher(const run_options& options);
+
+// Writes an executable shell script into dir.
+std::string write_script(const temp_dir& dir, const std::string& name, const std::string& body);
