@@ -12,6 +12,8 @@ constexpr settings_record default_settings = {
     1024,     // read_threshold
     1024,     // write_threshold
     {},       // command
+    counter_source_commands,
+    "sd",     // disk_prefixes
 };
 }  // namespace
 

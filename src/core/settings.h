@@ -6,6 +6,13 @@
 #include <cstdint>
 
 constexpr std::size_t command_size = 512;  // expiry command, 511 bytes + NUL
+constexpr std::size_t disk_prefixes_size = 256;
+
+// Where the samplers read the traffic and disk counters.
+enum counter_source_kind : int32_t {
+    counter_source_commands = 0,  // "ifconfig" and "iostat"
+    counter_source_kernel = 1,    // /proc/net/dev and the kernel's disk statistics
+};
 
 struct settings_record {
     int32_t disp_level;        // 0 none, 1 watched parts, 2 all, 3 details
@@ -18,6 +25,8 @@ struct settings_record {
     uint64_t read_threshold;   // KB per check period, 0 = unwatched
     uint64_t write_threshold;  // KB per check period, 0 = unwatched
     char command[command_size];  // empty: sync x3, then shutdown -h now
+    int32_t counter_source;      // a counter_source_kind
+    char disk_prefixes[disk_prefixes_size];  // comma-separated name prefixes of watched disks
 };
 
 extern settings_record settings;
