@@ -12,6 +12,10 @@ struct device_entry {
 
 extern device_entry* device_data;
 
+// The command whose output is the kernel's input device listing; tests point
+// it at a fixture.
+extern const char* device_listing_command;
+
 // Appends an entry for event unless one exists. Returns 0 when appended, or
 // the 1-based position of the entry that already holds event.
 int device_data_add(const char* event);

@@ -7,6 +7,9 @@
 #include "core/activity.h"
 #include "devices/registry.h"
 
+// Directory of the event devices, "/dev/input/"; tests point it elsewhere.
+extern const char* input_dir_prefix;
+
 // Bit (index mod 32) is set when that device delivered an event.
 extern std::atomic<uint32_t> device_operation;
 
