@@ -44,7 +44,7 @@ int lullwatcher_main(int argc, char** argv)
 {
     // The output is the only log: under systemd or a pipe it must arrive
     // line by line, not when a buffer happens to fill.
-    setvbuf(stdout, nullptr, _IOLBF, 0);
+    (void)setvbuf(stdout, nullptr, _IOLBF, 0);
 
     if (argc <= 1)
         read_default_config();
