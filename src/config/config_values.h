@@ -1,0 +1,36 @@
+// Value conversions shared by the configuration file and the command line,
+// so that both sources read a value the same way.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+// Threshold text: strtoull rules at base 10 (leading white space, optional
+// sign, digits up to the first other character; no digits give 0; beyond
+// 64 bits gives the largest value).
+uint64_t config_unsigned(const char* text);
+
+// n * factor, saturated at the largest 64-bit value instead of wrapping.
+uint64_t config_scaled(uint64_t n, uint64_t factor);
+
+// Time or level text: strtol rules at base 10, clamped to the signed 32-bit
+// range.
+int32_t config_signed(const char* text);
+
+// Minutes to seconds, clamped so that the seconds fit in 32 bits.
+int32_t config_minutes_to_seconds(int32_t minutes);
+
+// Sets the expiry time, check interval or display interval from text when
+// the value is greater than 0; otherwise leaves the setting alone.
+void config_set_exfire_time(const char* text);
+void config_set_positive(int32_t* setting, const char* text);
+
+// "command" or "kernel" into a counter_source_kind. Returns false, leaving
+// *source alone, for any other text.
+bool config_counter_source(std::string_view text, int32_t* source);
+
+// Takes a comma-separated list of disk-name prefixes into
+// settings.disk_prefixes. Returns false, leaving the setting alone, when the
+// list is empty, too long, has an empty item or a character other than
+// [A-Za-z0-9_-] and commas.
+bool config_set_disk_prefixes(std::string_view list);

@@ -1,0 +1,288 @@
+// Reading configuration files: hand-over between files, unsafe files,
+// hand-over cycles, and the search at start-up.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <dirent.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "config/config_file.h"
+#include "config/config_helpers.h"
+#include "core/startup.h"
+
+namespace {
+
+int open_descriptors()
+{
+    int count = 0;
+    DIR* dir = opendir("/proc/self/fd");
+    while (readdir(dir) != nullptr)
+        count++;
+    closedir(dir);
+    return count;
+}
+
+// Runs the test body in another working directory.
+class scoped_cwd {
+public:
+    explicit scoped_cwd(const std::string& dir)
+    {
+        char* cwd = getcwd(nullptr, 0);
+        saved_ = cwd;
+        free(cwd);
+        EXPECT_EQ(chdir(dir.c_str()), 0);
+    }
+    ~scoped_cwd() { EXPECT_EQ(chdir(saved_.c_str()), 0); }
+
+private:
+    std::string saved_;
+};
+
+class ConfigFile : public ConfigTest {
+protected:
+    int read(const std::string& path, std::string* out)
+    {
+        int result = 0;
+        *out = capture_stdout([&] { result = read_config(path.c_str()); });
+        return result;
+    }
+    temp_dir dir;
+};
+
+TEST_F(ConfigFile, ExampleFileSetsEverythingItNames)
+{
+    const std::string path = dir.write("a.conf",
+                                       "// idle watch settings\nEXFIRE_TIME=30\nCHECK_INTERVAL=60\n"
+                                       "DISP_INTERVAL=10\nRX_THRESHOLD_KB=512\nREAD_THRESHOLD_MB=2\n"
+                                       "DISP_LEVEL=2\nCOMMAND=shutdown -h now\n");
+    std::string out;
+    EXPECT_EQ(read(path, &out), 1);
+    EXPECT_EQ(out, "コマンド設定：shutdown -h now\n");
+    expect_settings(settings_with([](settings_record& s) {
+                        s.exfire_time = 1800;
+                        s.rx_threshold = 512 * 1024;
+                        s.read_threshold = 2048;
+                        s.disp_level = 2;
+                        strcpy(s.command, "shutdown -h now");
+                    }),
+                    path);
+}
+
+TEST_F(ConfigFile, MissingOrEmptyFile)
+{
+    std::string out;
+    EXPECT_EQ(read(dir.path + "/none.conf", &out), -1);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(read(dir.write("empty.conf", ""), &out), 1);
+    EXPECT_EQ(out, "");
+    expect_settings(settings_with(nullptr), "nothing read");
+}
+
+TEST_F(ConfigFile, HandOverReadsTheTargetAndNeverTheRest)
+{
+    const std::string b = dir.write("b.conf", "CHECK_INTERVAL=30\n");
+    const std::string a = dir.write("a.conf", "EXFIRE_TIME=30\nFILE=" + b + "\nDISP_LEVEL=3\n");
+    std::string out;
+    EXPECT_EQ(read(a, &out), 1);
+    EXPECT_EQ(out, "");
+    expect_settings(settings_with([](settings_record& s) {
+                        s.exfire_time = 1800;
+                        s.check_interval = 30;
+                    }),
+                    a);
+}
+
+TEST_F(ConfigFile, HandOverToAFileThatCannotBeOpenedKeepsWhatWasApplied)
+{
+    const std::string missing = dir.path + "/missing.conf";
+    const struct {
+        std::string target;
+        std::string message;
+    } cases[] = {
+        {"", "設定ファイルの読み込み失敗:\n"},
+        {missing, "設定ファイルの読み込み失敗:" + missing + "\n"},
+        {missing + " ", "設定ファイルの読み込み失敗:" + missing + " \n"},
+    };
+    for (const auto& c : cases) {
+        reset_program_state();
+        dir.write("m.conf", "DISP_LEVEL=0\nFILE=" + c.target + "\nDISP_LEVEL=3\n");
+        std::string out;
+        EXPECT_EQ(read(dir.path + "/m.conf", &out), -1);
+        EXPECT_EQ(out, c.message);
+        EXPECT_EQ(settings.disp_level, 0);
+    }
+}
+
+TEST_F(ConfigFile, RelativeHandOverIsResolvedAgainstTheWorkingDirectory)
+{
+    ASSERT_EQ(mkdir((dir.path + "/sub").c_str(), 0755), 0);
+    dir.write("b.conf", "DISP_LEVEL=2\n");
+    dir.write("sub/b.conf", "DISP_LEVEL=3\n");
+    dir.write("sub/a.conf", "FILE=b.conf\n");
+    const scoped_cwd cwd(dir.path);
+    std::string out;
+    EXPECT_EQ(read("sub/a.conf", &out), 1);
+    EXPECT_EQ(settings.disp_level, 2);
+}
+
+TEST_F(ConfigFile, NoFileStaysOpen)
+{
+    const std::string b = dir.write("b.conf", "DISP_LEVEL=2\n");
+    dir.write("a.conf", "FILE=" + b + "\n");
+    dir.write("c.conf", "FILE=" + dir.path + "/none\n");
+    dir.write("d.conf", "FILE=" + dir.path + "/d.conf\n");
+    const int before = open_descriptors();
+    std::string out;
+    for (const char* name : {"a.conf", "c.conf", "d.conf", "none"})
+        read(dir.path + "/" + name, &out);
+    EXPECT_EQ(open_descriptors(), before);
+}
+
+// Files that other users could have written are not used: their command
+// would run as root.
+TEST_F(ConfigFile, FileWritableByOthersIsRefusedWhole)
+{
+    const std::string path = dir.write("open.conf", "COMMAND=evil\nDISP_LEVEL=3\n", 0666);
+    std::string out;
+    EXPECT_EQ(read(path, &out), -1);
+    EXPECT_EQ(out, "設定ファイルを使用しません（他のユーザーが書き込み可能）：" + path + "\n");
+    expect_settings(settings_with(nullptr), path);
+
+    // Group-writable and private files are taken.
+    for (const int mode : {0664, 0600, 0400}) {
+        EXPECT_EQ(read(dir.write("ok.conf", "DISP_LEVEL=3\n", mode), &out), 1) << mode;
+        EXPECT_EQ(out, "");
+    }
+}
+
+TEST_F(ConfigFile, FileOfAnotherOwnerIsRefused)
+{
+    const std::string path = dir.write("other.conf", "COMMAND=evil\n");
+    if (geteuid() != 0 || chown(path.c_str(), 4242, 4242) != 0)
+        GTEST_SKIP() << "giving a file away needs root";
+    std::string out;
+    EXPECT_EQ(read(path, &out), -1);
+    EXPECT_EQ(out, "設定ファイルを使用しません（所有者が root でも実行ユーザーでもありません）：" + path + "\n");
+    EXPECT_STREQ(settings.command, "");
+}
+
+TEST_F(ConfigFile, UnsafeHandOverTargetFailsLikeAMissingOne)
+{
+    const std::string open = dir.write("open.conf", "COMMAND=evil\n", 0646);
+    const std::string a = dir.write("a.conf", "DISP_LEVEL=2\nFILE=" + open + "\n");
+    std::string out;
+    EXPECT_EQ(read(a, &out), -1);
+    EXPECT_EQ(out, "設定ファイルを使用しません（他のユーザーが書き込み可能）：" + open + "\n" +
+                       "設定ファイルの読み込み失敗:" + open + "\n");
+    EXPECT_EQ(settings.disp_level, 2);
+    EXPECT_STREQ(settings.command, "");
+}
+
+TEST_F(ConfigFile, HandOverCyclesEndWithWhatWasApplied)
+{
+    const std::string self = dir.path + "/self.conf";
+    dir.write("self.conf", "EXFIRE_TIME=5\nFILE=" + self + "\n");
+    const std::string a = dir.path + "/a.conf";
+    const std::string b = dir.path + "/b.conf";
+    dir.write("a.conf", "DISP_LEVEL=2\nFILE=" + b + "\n");
+    dir.write("b.conf", "CHECK_INTERVAL=30\nFILE=" + a + "\n");
+    ASSERT_EQ(symlink(self.c_str(), (dir.path + "/link.conf").c_str()), 0);
+    dir.write("viaLink.conf", "FILE=" + dir.path + "/link.conf\n");
+    std::string out;
+
+    EXPECT_EQ(read(self, &out), -1);
+    EXPECT_EQ(out, "設定ファイルの引き継ぎが循環しています：" + self + "\n");
+    EXPECT_EQ(settings.exfire_time, 300);
+
+    EXPECT_EQ(read(a, &out), -1);
+    EXPECT_EQ(out, "設定ファイルの引き継ぎが循環しています：" + a + "\n");
+    EXPECT_EQ(settings.disp_level, 2);
+    EXPECT_EQ(settings.check_interval, 30);
+
+    // Another path to a file already read is the same file.
+    EXPECT_EQ(read(dir.path + "/link.conf", &out), -1);
+    EXPECT_EQ(out, "設定ファイルの引き継ぎが循環しています：" + self + "\n");
+}
+
+TEST_F(ConfigFile, LongHandOverChainsAreBounded)
+{
+    // 70 distinct files, each naming the next.
+    for (int i = 0; i < 70; i++)
+        dir.write("c" + std::to_string(i) + ".conf",
+                  "DISP_LEVEL=" + std::to_string(i) + "\nFILE=" + dir.path + "/c" + std::to_string(i + 1) + ".conf\n");
+    std::string out;
+    EXPECT_EQ(read(dir.path + "/c0.conf", &out), -1);
+    EXPECT_EQ(out, "設定ファイルの引き継ぎが多すぎます：" + dir.path + "/c64.conf\n");
+    EXPECT_EQ(settings.disp_level, 63);
+}
+
+// The search without arguments: the working directory first, then the
+// system file.
+class ConfigSearch : public ConfigFile {
+protected:
+    void SetUp() override
+    {
+        ConfigFile::SetUp();
+        saved_system_ = system_config_path;
+        system_path_ = system_dir.path + "/lullwatcher.conf";
+        system_config_path = system_path_.c_str();
+    }
+    void TearDown() override
+    {
+        system_config_path = saved_system_;
+        ConfigFile::TearDown();
+    }
+    std::string search()
+    {
+        const scoped_cwd cwd(dir.path);
+        return capture_stdout(read_default_config);
+    }
+    temp_dir system_dir;
+    std::string system_path_;
+
+private:
+    const char* saved_system_ = nullptr;
+};
+
+TEST_F(ConfigSearch, LocalFileWinsAndTheSystemFileIsNotRead)
+{
+    dir.write("lullwatcher.conf", "DISP_LEVEL=2\n");
+    system_dir.write("lullwatcher.conf", "CHECK_INTERVAL=30\n");
+    EXPECT_EQ(search(), "");
+    expect_settings(settings_with([](settings_record& s) { s.disp_level = 2; }), "local");
+}
+
+TEST_F(ConfigSearch, SystemFileWhenNoLocalOne)
+{
+    system_dir.write("lullwatcher.conf", "CHECK_INTERVAL=30\n");
+    EXPECT_EQ(search(), "");
+    EXPECT_EQ(settings.check_interval, 30);
+}
+
+TEST_F(ConfigSearch, NeitherFileNamesTheSystemPath)
+{
+    EXPECT_EQ(search(), "設定ファイルの読み込み失敗:" + system_path_ + "\n");
+    expect_settings(settings_with(nullptr), "defaults");
+}
+
+TEST_F(ConfigSearch, UnsafeLocalFileIsPassedOverForTheSystemFile)
+{
+    const std::string local = dir.write("lullwatcher.conf", "COMMAND=evil\n", 0666);
+    system_dir.write("lullwatcher.conf", "CHECK_INTERVAL=30\n");
+    EXPECT_EQ(search(), "設定ファイルを使用しません（他のユーザーが書き込み可能）：" + local + "\n");
+    EXPECT_STREQ(settings.command, "");
+    EXPECT_EQ(settings.check_interval, 30);
+}
+
+TEST_F(ConfigSearch, FailedHandOverInTheLocalFileAlsoReadsTheSystemFile)
+{
+    dir.write("lullwatcher.conf", "DISP_LEVEL=2\nFILE=gone.conf\n");
+    system_dir.write("lullwatcher.conf", "CHECK_INTERVAL=30\n");
+    EXPECT_EQ(search(), "設定ファイルの読み込み失敗:gone.conf\n");
+    EXPECT_EQ(settings.disp_level, 2);
+    EXPECT_EQ(settings.check_interval, 30);
+}
+
+}  // namespace

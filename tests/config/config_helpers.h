@@ -1,0 +1,85 @@
+// Helpers shared by the configuration file and command-line tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "config/args.h"
+#include "core/settings.h"
+#include "devices/registry.h"
+#include "support/test_support.h"
+
+// The defaults with one change applied: what a case expects.
+inline settings_record settings_with(const std::function<void(settings_record&)>& change)
+{
+    settings_record saved = settings;
+    settings_reset();
+    settings_record want = settings;
+    settings = saved;
+    if (change)
+        change(want);
+    return want;
+}
+
+inline void expect_settings(const settings_record& want, const std::string& context)
+{
+    SCOPED_TRACE(context);
+    EXPECT_EQ(settings.disp_level, want.disp_level);
+    EXPECT_EQ(settings.watch_roop, want.watch_roop);
+    EXPECT_EQ(settings.disp_interval, want.disp_interval);
+    EXPECT_EQ(settings.exfire_time, want.exfire_time);
+    EXPECT_EQ(settings.check_interval, want.check_interval);
+    EXPECT_EQ(settings.rx_threshold, want.rx_threshold);
+    EXPECT_EQ(settings.tx_threshold, want.tx_threshold);
+    EXPECT_EQ(settings.read_threshold, want.read_threshold);
+    EXPECT_EQ(settings.write_threshold, want.write_threshold);
+    EXPECT_STREQ(settings.command, want.command);
+    EXPECT_EQ(settings.counter_source, want.counter_source);
+    EXPECT_STREQ(settings.disk_prefixes, want.disk_prefixes);
+}
+
+// The event names registered so far, in list order.
+inline std::vector<std::string> registered_events()
+{
+    std::vector<std::string> events;
+    for (const device_entry* e = device_data; e != nullptr; e = e->next)
+        events.emplace_back(e->event);
+    return events;
+}
+
+// Runs arg_anal on the program name and args; returns what it printed.
+inline std::string parse_args(const std::vector<std::string>& args, int* result)
+{
+    std::vector<std::string> storage{"lullwatcher"};
+    storage.insert(storage.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& s : storage)
+        argv.push_back(s.data());
+    argv.push_back(nullptr);
+    return capture_stdout([&] { *result = arg_anal(static_cast<int>(storage.size()), argv.data()); });
+}
+
+// Base of the configuration tests: defaults, an empty device list and the
+// captured device listing instead of the machine's.
+class ConfigTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        reset_program_state();
+        saved_listing_ = device_listing_command;
+        listing_ = std::string("cat ") + LW_FIXTURES + "/proc-bus-input-devices.txt";
+        device_listing_command = listing_.c_str();
+    }
+    void TearDown() override
+    {
+        device_listing_command = saved_listing_;
+        reset_program_state();
+    }
+
+private:
+    const char* saved_listing_ = nullptr;
+    std::string listing_;
+};

@@ -1,0 +1,218 @@
+// Lines of the configuration file: comments, blanks, keys, values, pieces.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "config/config_file.h"
+#include "config/config_helpers.h"
+
+namespace {
+
+struct line_case {
+    std::string text;
+    std::function<void(settings_record&)> change;  // nullptr: nothing changes
+    std::string output;
+};
+
+// Applies text as the content of a file; returns what was printed.
+std::string apply_text(const std::string& text, std::string* handover, bool* handed_over)
+{
+    return capture_stdout([&] {
+        FILE* fp = open_text(text);
+        *handed_over = config_stream_apply(fp, handover);
+        fclose(fp);
+    });
+}
+
+class ConfigLines : public ConfigTest {
+protected:
+    void expect_cases(const std::vector<line_case>& cases)
+    {
+        for (const line_case& c : cases) {
+            reset_program_state();
+            std::string handover;
+            bool handed_over = false;
+            EXPECT_EQ(apply_text(c.text, &handover, &handed_over), c.output) << c.text;
+            EXPECT_FALSE(handed_over) << c.text;
+            expect_settings(settings_with(c.change), c.text);
+        }
+    }
+};
+
+TEST_F(ConfigLines, CommentsAndBlankLinesChangeNothing)
+{
+    expect_cases({
+        {"", nullptr, ""},
+        {"// idle watch settings\n\n   \n  // indented\n", nullptr, ""},
+        {"EXFIRE_TIME=30 // a remark\n", nullptr, ""},
+        {"COMMAND=wget http://example.org/off\n", nullptr, ""},
+        {"   ", nullptr, ""},
+    });
+}
+
+TEST_F(ConfigLines, LinesWithoutAKeyAreReportedAsRead)
+{
+    expect_cases({
+        {"\t\t\n", nullptr, "設定ファイルエラー：\t\t\n"},
+        {"rx_threshold=5\n", nullptr, "設定ファイルエラー：rx_threshold=5\n"},
+        {"# a remark\n", nullptr, "設定ファイルエラー：# a remark\n"},
+        {"  EXFIRE_TIME 5\n", nullptr, "設定ファイルエラー：  EXFIRE_TIME 5\n"},
+        {"\r\n", nullptr, "設定ファイルエラー：\r\n"},
+        {"not_roop", nullptr, "設定ファイルエラー：not_roop\n"},
+    });
+}
+
+TEST_F(ConfigLines, KeysAreFoundAnywhereAndTheFirstInTableOrderWins)
+{
+    expect_cases({
+        {"# EXFIRE_TIME=5\n", [](settings_record& s) { s.exfire_time = 300; }, ""},
+        {"\tDISP_LEVEL=2\n", [](settings_record& s) { s.disp_level = 2; }, ""},
+        {"   CHECK_INTERVAL=30\n", [](settings_record& s) { s.check_interval = 30; }, ""},
+        {"say NOT_ROOP=0 please\n", [](settings_record& s) { s.watch_roop = -1; }, ""},
+        {"DISP_LEVEL=3 EXFIRE_TIME=2\n", [](settings_record& s) { s.exfire_time = 120; }, ""},
+        {"EVENT=event3 RX_THRESHOLD=5\n", [](settings_record& s) { s.rx_threshold = 5; }, ""},
+        {"COMMAND=echo RX_THRESHOLD=5\n", [](settings_record& s) { strcpy(s.command, "echo RX_THRESHOLD=5"); },
+         "コマンド設定：echo RX_THRESHOLD=5\n"},
+        // An empty command ends the line: the later key is not looked at.
+        {"RX_THRESHOLD=5 COMMAND=\n", nullptr, ""},
+        {"EXFIRE_TIME=2\nEXFIRE_TIME=0\nEXFIRE_TIME=4\nEXFIRE_TIME=-1\n",
+         [](settings_record& s) { s.exfire_time = 240; }, ""},
+    });
+}
+
+TEST_F(ConfigLines, ThresholdsAndTheirUnits)
+{
+    expect_cases({
+        {"RX_THRESHOLD=7\n", [](settings_record& s) { s.rx_threshold = 7; }, ""},
+        {"RX_THRESHOLD_KB=2\n", [](settings_record& s) { s.rx_threshold = 2048; }, ""},
+        {"RX_THRESHOLD_MB=1\n", [](settings_record& s) { s.rx_threshold = 1048576; }, ""},
+        {"TX_THRESHOLD=9\n", [](settings_record& s) { s.tx_threshold = 9; }, ""},
+        {"TX_THRESHOLD_KB=3\n", [](settings_record& s) { s.tx_threshold = 3072; }, ""},
+        {"TX_THRESHOLD_MB=2\n", [](settings_record& s) { s.tx_threshold = 2097152; }, ""},
+        {"READ_THRESHOLD=5\n", [](settings_record& s) { s.read_threshold = 5; }, ""},
+        {"READ_THRESHOLD_MB=2\n", [](settings_record& s) { s.read_threshold = 2048; }, ""},
+        {"WRITE_THRESHOLD=1024\n", [](settings_record& s) { s.write_threshold = 1024; }, ""},
+        {"WRITE_THRESHOLD_MB=3\n", [](settings_record& s) { s.write_threshold = 3072; }, ""},
+        {"RX_THRESHOLD=abc\n", [](settings_record& s) { s.rx_threshold = 0; }, ""},
+        {"RX_THRESHOLD=12abc\n", [](settings_record& s) { s.rx_threshold = 12; }, ""},
+        {"RX_THRESHOLD= +7\r\n", [](settings_record& s) { s.rx_threshold = 7; }, ""},
+        {"RX_THRESHOLD=-1\n", [](settings_record& s) { s.rx_threshold = UINT64_MAX; }, ""},
+        {"TX_THRESHOLD=99999999999999999999999\n", [](settings_record& s) { s.tx_threshold = UINT64_MAX; }, ""},
+        {"RX_THRESHOLD_KB=-1\n", [](settings_record& s) { s.rx_threshold = UINT64_MAX << 10; }, ""},
+    });
+}
+
+TEST_F(ConfigLines, TimesAreTakenOnlyWhenPositiveAndNeverOverflow)
+{
+    expect_cases({
+        {"EXFIRE_TIME=1\n", [](settings_record& s) { s.exfire_time = 60; }, ""},
+        {"EXFIRE_TIME=0\nEXFIRE_TIME=-3\nEXFIRE_TIME=abc\n", nullptr, ""},
+        {"CHECK_INTERVAL=0\nDISP_INTERVAL=-5\nDISP_INTERVAL=x\n", nullptr, ""},
+        {"DISP_INTERVAL=5\r\n", [](settings_record& s) { s.disp_interval = 5; }, ""},
+        {"DISP_LEVEL=0\n", [](settings_record& s) { s.disp_level = 0; }, ""},
+        {"DISP_LEVEL=-1\n", [](settings_record& s) { s.disp_level = -1; }, ""},
+        {"DISP_LEVEL=abc\n", [](settings_record& s) { s.disp_level = 0; }, ""},
+        {"EXFIRE_TIME=35791394\n", [](settings_record& s) { s.exfire_time = 2147483640; }, ""},
+        {"EXFIRE_TIME=35791395\n", [](settings_record& s) { s.exfire_time = 2147483640; }, ""},
+        {"EXFIRE_TIME=99999999999999\n", [](settings_record& s) { s.exfire_time = 2147483640; }, ""},
+        {"CHECK_INTERVAL=4294967297\n", [](settings_record& s) { s.check_interval = INT32_MAX; }, ""},
+        {"DISP_INTERVAL=-4294967295\n", nullptr, ""},
+        {"DISP_LEVEL=-99999999999\n", [](settings_record& s) { s.disp_level = INT32_MIN; }, ""},
+    });
+}
+
+TEST_F(ConfigLines, CommandValues)
+{
+    expect_cases({
+        {"COMMAND=poweroff now\n", [](settings_record& s) { strcpy(s.command, "poweroff now"); },
+         "コマンド設定：poweroff now\n"},
+        {"COMMAND=echo hi\r\n", [](settings_record& s) { strcpy(s.command, "echo hi\r"); },
+         "コマンド設定：echo hi\r\n"},
+        {"COMMAND=\n", nullptr, ""},
+        {"COMMAND=a\nCOMMAND=\n", [](settings_record& s) { strcpy(s.command, "a"); }, "コマンド設定：a\n"},
+    });
+}
+
+TEST_F(ConfigLines, CounterSourceAndDiskPrefixes)
+{
+    expect_cases({
+        {"COUNTER_SOURCE=kernel\n", [](settings_record& s) { s.counter_source = counter_source_kernel; }, ""},
+        {"COUNTER_SOURCE=kernel\nCOUNTER_SOURCE= command \r\n", nullptr, ""},
+        {"\tCOUNTER_SOURCE=kernel\r\n", [](settings_record& s) { s.counter_source = counter_source_kernel; }, ""},
+        {"COUNTER_SOURCE=Kernel\n", nullptr, "設定ファイルの値に誤りがあります：COUNTER_SOURCE=Kernel\n"},
+        {"COUNTER_SOURCE=\n", nullptr, "設定ファイルの値に誤りがあります：COUNTER_SOURCE=\n"},
+        {"DISK_PREFIXES=sd,nvme,vd,mmcblk,md\n",
+         [](settings_record& s) { strcpy(s.disk_prefixes, "sd,nvme,vd,mmcblk,md"); }, ""},
+        {"DISK_PREFIXES=xvd_1-a\r\n", [](settings_record& s) { strcpy(s.disk_prefixes, "xvd_1-a"); }, ""},
+        {"DISK_PREFIXES=sd,,nvme\n", nullptr, "設定ファイルの値に誤りがあります：DISK_PREFIXES=sd,,nvme\n"},
+        {"DISK_PREFIXES=sd,\n", nullptr, "設定ファイルの値に誤りがあります：DISK_PREFIXES=sd,\n"},
+        {"DISK_PREFIXES=sd nvme\n", nullptr, "設定ファイルの値に誤りがあります：DISK_PREFIXES=sd nvme\n"},
+        {"DISK_PREFIXES=sd;reboot\n", nullptr, "設定ファイルの値に誤りがあります：DISK_PREFIXES=sd;reboot\n"},
+        // The older keys keep their meaning next to the new ones.
+        {"RX_THRESHOLD=5 COUNTER_SOURCE=kernel\n", [](settings_record& s) { s.rx_threshold = 5; }, ""},
+        {"DISK_PREFIXES=nvme NOT_ROOP\n", [](settings_record& s) { s.watch_roop = -1; }, ""},
+        {"counter_source=kernel\n", nullptr, "設定ファイルエラー：counter_source=kernel\n"},
+    });
+}
+
+TEST_F(ConfigLines, FileKeyHandsOverWithTheVerbatimPath)
+{
+    struct handover_case {
+        const char* text;
+        const char* path;
+    };
+    const handover_case cases[] = {
+        {"FILE=/etc/other.conf\nEXFIRE_TIME=5\n", "/etc/other.conf"},
+        {"FILE= spaced name \r\n", " spaced name \r"},
+        {"FILE=\n", ""},
+        {"DISK_PREFIXES=sd,FILE=x\n", "x"},
+        {"EXFIRE_TIME=2 FILE=y\n", "y"},
+    };
+    for (const handover_case& c : cases) {
+        reset_program_state();
+        std::string handover;
+        bool handed_over = false;
+        EXPECT_EQ(apply_text(c.text, &handover, &handed_over), "") << c.text;
+        EXPECT_TRUE(handed_over) << c.text;
+        EXPECT_EQ(handover, c.path) << c.text;
+        expect_settings(settings_with(nullptr), c.text);  // later lines unread
+    }
+}
+
+TEST_F(ConfigLines, LongLinesArriveInPiecesOf255Bytes)
+{
+    // 255 bytes before the line feed: handled once, the lone line feed is blank.
+    const std::string value247(247, 'a');
+    expect_cases({{"COMMAND=" + value247 + "\nDISP_LEVEL=3\n",
+                   [&](settings_record& s) {
+                       strcpy(s.command, value247.c_str());
+                       s.disp_level = 3;
+                   },
+                   "コマンド設定：" + value247 + "\n"}});
+
+    // 8 + 300: the command takes 247 bytes, the other 53 are a line of their own.
+    const std::string value300 = value247 + std::string(53, 'b');
+    expect_cases({{"COMMAND=" + value300 + "\n",
+                   [&](settings_record& s) { strcpy(s.command, value247.c_str()); },
+                   "コマンド設定：" + value247 + "\n設定ファイルエラー：" + std::string(53, 'b') + "\n"}});
+
+    // A key in the second piece of a long line still counts.
+    const std::string filler(255, 'x');
+    expect_cases({{filler + "EXFIRE_TIME=2\n", [](settings_record& s) { s.exfire_time = 120; },
+                   "設定ファイルエラー：" + filler + "\n"}});
+}
+
+TEST_F(ConfigLines, LastLineNeedsNoLineFeed)
+{
+    expect_cases({
+        {"DISP_LEVEL=2\nEXFIRE_TIME=3", [](settings_record& s) {
+             s.disp_level = 2;
+             s.exfire_time = 180;
+         }, ""},
+    });
+}
+
+}  // namespace
