@@ -13,8 +13,23 @@ extern const char* input_dir_prefix;
 // Bit (index mod 32) is set when that device delivered an event.
 extern std::atomic<uint32_t> device_operation;
 
+// The watchers' pause before they retry a device (10 s); tests shorten it.
+// Must stay a cancellation point.
+extern void (*watcher_retry_sleep)(unsigned seconds);
+
+// Starts one watcher thread per registered device; an entry whose thread
+// cannot be started keeps thread 0.
 void device_thread_create();
+// Requests cancellation of every watcher and sets every thread to 0,
+// without waiting: the process ends right after.
 void device_thread_delete();
-void* device_watch(void* entry);
+// Cancels every watcher and waits for it to end (tests only).
+void device_thread_stop_and_wait();
+// Body of a watcher thread; arg is its device_entry. Ends only by
+// cancellation.
+void* device_watch(void* arg);
 // The device check: takes and clears device_operation, reports into check.
 void device_check(activity_check& check);
+// Puts the listing command, the device directory and the retry pause back
+// to their defaults (tests only).
+void device_seams_reset();

@@ -1,0 +1,167 @@
+// Helpers of the device tests: standard output watched while watcher
+// threads write to it, and FIFOs that stand in for event devices.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+// Redirects standard output into a temporary file for its lifetime, and can
+// wait until the text written so far satisfies a condition.
+class stdout_tap {
+public:
+    stdout_tap()
+    {
+        fflush(stdout);
+        char name[] = "/tmp/lw-tap-XXXXXX";
+        fd_ = mkstemp(name);
+        unlink(name);
+        saved_ = dup(STDOUT_FILENO);
+        dup2(fd_, STDOUT_FILENO);
+    }
+    ~stdout_tap() { restore(); }
+    stdout_tap(const stdout_tap&) = delete;
+    stdout_tap& operator=(const stdout_tap&) = delete;
+
+    // Everything written so far, buffered text included.
+    std::string text() const
+    {
+        fflush(stdout);
+        std::string out;
+        char buf[4096];
+        off_t at = 0;
+        ssize_t n;
+        while ((n = pread(fd_, buf, sizeof buf, at)) > 0) {
+            out.append(buf, static_cast<size_t>(n));
+            at += n;
+        }
+        return out;
+    }
+
+    // Waits until needle occurs count times; false after the timeout.
+    bool wait_for(const std::string& needle, int count = 1, int timeout_ms = 5000) const
+    {
+        return wait_until([&] { return occurrences(text(), needle) >= count; }, timeout_ms);
+    }
+
+    // Puts standard output back; further text goes to the real output.
+    void restore()
+    {
+        if (saved_ < 0)
+            return;
+        fflush(stdout);
+        dup2(saved_, STDOUT_FILENO);
+        close(saved_);
+        saved_ = -1;
+    }
+
+    static int occurrences(const std::string& text, const std::string& needle)
+    {
+        int n = 0;
+        for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
+            n++;
+        return n;
+    }
+
+    template <typename Condition>
+    static bool wait_until(Condition done, int timeout_ms = 5000)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return true;
+    }
+
+private:
+    int fd_ = -1;
+    int saved_ = -1;
+};
+
+// The writing end of a FIFO that stands in for an event device.
+class fake_device {
+public:
+    explicit fake_device(std::string path, bool create = true) : path_(std::move(path))
+    {
+        if (create)
+            make();
+    }
+    ~fake_device() { hang_up(); }
+    fake_device(const fake_device&) = delete;
+    fake_device& operator=(const fake_device&) = delete;
+
+    void make() { EXPECT_EQ(mkfifo(path_.c_str(), 0600), 0) << strerror(errno); }
+
+    // Opens the writing end once a watcher has opened the reading end.
+    bool connect(int timeout_ms = 5000)
+    {
+        return stdout_tap::wait_until([&] {
+            writer_ = open(path_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            return writer_ >= 0;
+        }, timeout_ms);
+    }
+
+    // Writes one 24-byte input event of the given type.
+    void send_event(uint16_t type, uint16_t code = 30, int32_t value = 1)
+    {
+        unsigned char event[24] = {};
+        const int64_t seconds = 1700000000, micros = 123456;
+        memcpy(event, &seconds, 8);
+        memcpy(event + 8, &micros, 8);
+        memcpy(event + 16, &type, 2);
+        memcpy(event + 18, &code, 2);
+        memcpy(event + 20, &value, 4);
+        send_bytes(event, sizeof event);
+    }
+
+    void send_bytes(const void* data, size_t size)
+    {
+        EXPECT_EQ(write(writer_, data, size), static_cast<ssize_t>(size));
+    }
+
+    // Closes the writing end: the watcher reads the end of the file.
+    void hang_up()
+    {
+        if (writer_ >= 0)
+            close(writer_);
+        writer_ = -1;
+    }
+
+    const std::string& path() const { return path_; }
+
+    // The descriptors of this process that read the FIFO (the watcher's).
+    std::vector<int> readers() const
+    {
+        std::vector<int> found;
+        DIR* fds = opendir("/proc/self/fd");
+        if (fds == nullptr)
+            return found;
+        while (const dirent* d = readdir(fds)) {
+            char target[4096] = {};
+            const std::string link = std::string("/proc/self/fd/") + d->d_name;
+            const int fd = atoi(d->d_name);
+            if (readlink(link.c_str(), target, sizeof target - 1) > 0 && path_ == target &&
+                (fcntl(fd, F_GETFL) & O_ACCMODE) == O_RDONLY)
+                found.push_back(fd);
+        }
+        closedir(fds);
+        return found;
+    }
+
+private:
+    std::string path_;
+    int writer_ = -1;
+};

@@ -1,0 +1,254 @@
+// Watcher threads reading FIFOs that stand in for event devices.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <climits>
+#include <csignal>
+#include <string>
+#include <vector>
+
+#include "core/settings.h"
+#include "core/watch.h"
+#include "devices/registry.h"
+#include "devices/watcher.h"
+#include "devices/device_test_support.h"
+#include "support/test_support.h"
+
+namespace {
+
+std::atomic<int> pauses{0};
+
+// The retry pause, made short and counted; still a cancellation point.
+void short_pause(unsigned seconds)
+{
+    EXPECT_EQ(seconds, 10u);
+    pauses.fetch_add(1);
+    usleep(1000);
+}
+
+const char start_line[] = "\tevent監視スレッド開始 (event7）\n";
+const char failure_line[] = "event読み込みエラー(event7 監視失敗)\n";
+
+class DeviceWatcher : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        reset_program_state();
+        device_seams_reset();
+        prefix_ = dir_.path + "/";
+        input_dir_prefix = prefix_.c_str();
+        watcher_retry_sleep = short_pause;
+        pauses.store(0);
+        // A write that met no reader fails the test instead of ending it.
+        signal(SIGPIPE, SIG_IGN);
+    }
+    void TearDown() override
+    {
+        // The threads end before the data that they read goes.
+        device_thread_stop_and_wait();
+        tap_.restore();
+        reset_program_state();
+        device_seams_reset();
+    }
+    std::string device_path(const std::string& event) const { return prefix_ + event; }
+    // Registers event and starts the watchers of every registered device.
+    void watch(const std::string& event)
+    {
+        ASSERT_EQ(device_data_add(event.c_str()), 0);
+        device_thread_create();
+    }
+
+    temp_dir dir_;
+    std::string prefix_;
+    stdout_tap tap_;
+};
+
+TEST_F(DeviceWatcher, EachEventOfAKeyPressGivesItsOwnLine)
+{
+    settings.disp_level = 3;
+    fake_device keyboard(device_path("event7"));
+    watch("event7");
+    ASSERT_TRUE(keyboard.connect());
+    // Scan code, key and synchronisation, as the kernel reports one press.
+    keyboard.send_event(4);
+    keyboard.send_event(1);
+    keyboard.send_event(0);
+    ASSERT_TRUE(tap_.wait_for("操作を検知", 3)) << tap_.text();
+    EXPECT_EQ(tap_.text(), std::string(start_line) +
+                               "event7操作を検知! (4)\nevent7操作を検知! (1)\nevent7操作を検知! (0)\n");
+    EXPECT_EQ(device_operation.load(), 1u);
+    EXPECT_EQ(device_operation_disp_done.load(), 1);
+    EXPECT_EQ(pauses.load(), 0);
+}
+
+struct level_case {
+    int level;
+    const char* printed;  // after the start line
+    int disp_done;
+};
+
+class DeviceWatcherLevel : public DeviceWatcher, public ::testing::WithParamInterface<level_case> {};
+
+TEST_P(DeviceWatcherLevel, ActivityLineEndsByDisplayLevel)
+{
+    settings.disp_level = GetParam().level;
+    fake_device remote(device_path("event7"));
+    watch("event7");
+    ASSERT_TRUE(remote.connect());
+    remote.send_event(1);
+    // The bit is set after the line is printed, and the flush follows it.
+    ASSERT_TRUE(stdout_tap::wait_until([] { return device_operation.load() != 0; }));
+    EXPECT_TRUE(tap_.wait_for(std::string(start_line) + GetParam().printed));
+    EXPECT_EQ(tap_.text(), std::string(start_line) + GetParam().printed);
+    EXPECT_EQ(device_operation.load(), 1u);
+    EXPECT_EQ(device_operation_disp_done.load(), GetParam().disp_done);
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, DeviceWatcherLevel,
+                         ::testing::Values(level_case{0, "", 0}, level_case{-1, "", 0},
+                                           level_case{1, "event7操作を検知! (1)\r", 1},
+                                           level_case{2, "event7操作を検知! (1)\r", 1},
+                                           level_case{3, "event7操作を検知! (1)\n", 1},
+                                           level_case{4, "event7操作を検知! (1)\n", 1}));
+
+TEST_F(DeviceWatcher, ShortReadIsReportedWithoutSettingTheBit)
+{
+    settings.disp_level = 3;
+    fake_device mouse(device_path("event7"));
+    watch("event7");
+    ASSERT_TRUE(mouse.connect());
+    const unsigned char piece[10] = {};
+    mouse.send_bytes(piece, sizeof piece);
+    ASSERT_TRUE(tap_.wait_for("size:10\n"));
+    EXPECT_EQ(device_operation.load(), 0u);
+    mouse.send_event(2);
+    ASSERT_TRUE(tap_.wait_for("操作を検知")) << tap_.text();
+    EXPECT_EQ(tap_.text(), std::string(start_line) + "event読み込みエラー(event7) size:10\n" +
+                               "event7操作を検知! (2)\n");
+    EXPECT_EQ(pauses.load(), 0);
+}
+
+TEST_F(DeviceWatcher, EndOfFilePausesAndReopensInsteadOfSpinning)
+{
+    settings.disp_level = 3;
+    fake_device keyboard(device_path("event7"));
+    watch("event7");
+    ASSERT_TRUE(keyboard.connect());
+    keyboard.send_event(1);
+    ASSERT_TRUE(tap_.wait_for("操作を検知"));
+    keyboard.hang_up();
+    ASSERT_TRUE(tap_.wait_for(failure_line)) << tap_.text();
+    // Once the old descriptor is closed, the only reader that a new writer
+    // can meet is the watcher's reopening.
+    ASSERT_TRUE(stdout_tap::wait_until([&] { return keyboard.readers().empty(); }));
+    ASSERT_TRUE(keyboard.connect());
+    keyboard.send_event(0);
+    ASSERT_TRUE(tap_.wait_for("操作を検知", 2)) << tap_.text();
+    EXPECT_EQ(tap_.text(), std::string(start_line) + "event7操作を検知! (1)\n" + failure_line +
+                               "event7操作を検知! (0)\n");
+    EXPECT_EQ(pauses.load(), 1);
+}
+
+TEST_F(DeviceWatcher, MissingDeviceIsRetriedUntilItAppears)
+{
+    settings.disp_level = 1;
+    fake_device late(device_path("event7"), false);
+    watch("event7");
+    ASSERT_TRUE(tap_.wait_for(failure_line, 3)) << tap_.text();
+    late.make();
+    ASSERT_TRUE(late.connect());
+    late.send_event(1);
+    ASSERT_TRUE(tap_.wait_for("操作を検知"));
+    const std::string out = tap_.text();
+    EXPECT_EQ(stdout_tap::occurrences(out, start_line), 1);
+    EXPECT_EQ(out.find(start_line), 0u);
+    const size_t failures = static_cast<size_t>(stdout_tap::occurrences(out, failure_line));
+    EXPECT_GE(failures, 3u);
+    EXPECT_EQ(static_cast<size_t>(pauses.load()), failures);
+    EXPECT_EQ(out.substr(out.size() - strlen("event7操作を検知! (1)\r")), "event7操作を検知! (1)\r");
+}
+
+TEST_F(DeviceWatcher, PathTooLongForTheSystemFailsLikeAMissingDevice)
+{
+    const std::string long_prefix = "/" + std::string(PATH_MAX, 'd') + "/";
+    input_dir_prefix = long_prefix.c_str();
+    watch("event7");
+    ASSERT_TRUE(tap_.wait_for(failure_line, 2)) << tap_.text();
+    device_thread_stop_and_wait();
+    EXPECT_EQ(tap_.text().find(start_line), 0u);
+}
+
+TEST_F(DeviceWatcher, EachDeviceSetsTheBitOfItsIndex)
+{
+    settings.disp_level = 0;
+    fake_device first(device_path("event0")), second(device_path("event1")), third(device_path("event2"));
+    ASSERT_EQ(device_data_add("event0"), 0);
+    ASSERT_EQ(device_data_add("event1"), 0);
+    watch("event2");
+    ASSERT_TRUE(third.connect());
+    third.send_event(1);
+    ASSERT_TRUE(stdout_tap::wait_until([] { return device_operation.load() == 4u; }));
+    ASSERT_TRUE(first.connect());
+    first.send_event(1);
+    ASSERT_TRUE(stdout_tap::wait_until([] { return device_operation.load() == 5u; }));
+    EXPECT_EQ(device_operation_disp_done.load(), 0);
+}
+
+TEST_F(DeviceWatcher, ThirtyFourthDeviceSharesTheSecondDevicesBit)
+{
+    settings.disp_level = 0;
+    for (int i = 0; i < 34; i++)
+        ASSERT_EQ(device_data_add(("event" + std::to_string(100 + i)).c_str()), 0);
+    device_entry* last = device_data;
+    while (last->next != nullptr)
+        last = last->next;
+    ASSERT_EQ(last->index, 33);
+    fake_device remote(device_path(last->event));
+    ASSERT_EQ(pthread_create(&last->thread, nullptr, device_watch, last), 0);
+    ASSERT_TRUE(remote.connect());
+    remote.send_event(1);
+    ASSERT_TRUE(stdout_tap::wait_until([] { return device_operation.load() != 0; }));
+    EXPECT_EQ(device_operation.load(), 2u);
+}
+
+TEST_F(DeviceWatcher, DeviceIsNotInheritedByCommands)
+{
+    fake_device keyboard(device_path("event7"));
+    watch("event7");
+    ASSERT_TRUE(keyboard.connect());
+    // The watcher's open() returns after the writer met it.
+    std::vector<int> readers;
+    ASSERT_TRUE(stdout_tap::wait_until([&] { return (readers = keyboard.readers()).size() == 1; }));
+    EXPECT_TRUE(fcntl(readers[0], F_GETFD) & FD_CLOEXEC);
+}
+
+TEST_F(DeviceWatcher, DeleteCancelsInEveryStateAndClearsEveryHandle)
+{
+    // event0 waits in open() for a writer, event1 blocks in read(),
+    // event2 (missing) sits in the retry pause; event3 never got a thread.
+    fake_device waiting(device_path("event0")), reading(device_path("event1"));
+    for (const char* event : {"event0", "event1", "event2", "event3"})
+        ASSERT_EQ(device_data_add(event), 0);
+    for (device_entry* e = device_data; e->next != nullptr; e = e->next)
+        ASSERT_EQ(pthread_create(&e->thread, nullptr, device_watch, e), 0);
+    ASSERT_TRUE(reading.connect());
+    ASSERT_TRUE(tap_.wait_for("event読み込みエラー(event2 監視失敗)\n"));
+
+    std::vector<pthread_t> started;
+    for (device_entry* e = device_data; e != nullptr; e = e->next) {
+        if (e->thread != 0)
+            started.push_back(e->thread);
+    }
+    ASSERT_EQ(started.size(), 3u);
+    device_thread_delete();
+    for (device_entry* e = device_data; e != nullptr; e = e->next)
+        EXPECT_EQ(e->thread, 0u);
+    // Every cancelled watcher ends (a watcher that did not would hang here).
+    for (pthread_t thread : started) {
+        void* result = nullptr;
+        EXPECT_EQ(pthread_join(thread, &result), 0);
+        EXPECT_EQ(result, PTHREAD_CANCELED);
+    }
+}
+
+}  // namespace
