@@ -1,0 +1,153 @@
+// The installed sample configuration and the manual pages against the
+// program: the sample, read as it stands, must give exactly the defaults,
+// and every key and option must be documented.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "config/config_file.h"
+#include "core/settings.h"
+#include "devices/registry.h"
+#include "support/test_support.h"
+
+namespace {
+
+const std::string packaging_dir = std::string(LW_FIXTURES) + "/../../packaging";
+const std::string sample_path = packaging_dir + "/lullwatcher.conf";
+
+std::string read_packaging_file(const std::string& name)
+{
+    return read_fixture("../../packaging/" + name);
+}
+
+void expect_same_settings(const settings_record& got, const settings_record& want)
+{
+    EXPECT_EQ(got.disp_level, want.disp_level);
+    EXPECT_EQ(got.watch_roop, want.watch_roop);
+    EXPECT_EQ(got.disp_interval, want.disp_interval);
+    EXPECT_EQ(got.exfire_time, want.exfire_time);
+    EXPECT_EQ(got.check_interval, want.check_interval);
+    EXPECT_EQ(got.rx_threshold, want.rx_threshold);
+    EXPECT_EQ(got.tx_threshold, want.tx_threshold);
+    EXPECT_EQ(got.read_threshold, want.read_threshold);
+    EXPECT_EQ(got.write_threshold, want.write_threshold);
+    EXPECT_STREQ(got.command, want.command);
+    EXPECT_EQ(got.counter_source, want.counter_source);
+    EXPECT_STREQ(got.disk_prefixes, want.disk_prefixes);
+}
+
+class SampleConfig : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        reset_program_state();
+        defaults = settings;
+    }
+    void TearDown() override { reset_program_state(); }
+
+    // Reads the sample with the program's reader; returns what it printed.
+    std::string read_sample(int& result)
+    {
+        return capture_stdout([&] { result = read_config(sample_path.c_str()); });
+    }
+
+    settings_record defaults{};
+};
+
+TEST_F(SampleConfig, GivesExactlyTheDefaultsSilently)
+{
+    int result = 0;
+    const std::string printed = read_sample(result);
+    EXPECT_EQ(result, 1);
+    // No line may be refused, confirmed or cut: the reader says nothing.
+    EXPECT_EQ(printed, "");
+    expect_same_settings(settings, defaults);
+    EXPECT_EQ(device_data, nullptr);
+}
+
+TEST_F(SampleConfig, ActiveLinesPutEveryNumericSettingBackToItsDefault)
+{
+    // The sample's active lines must carry the defaults, not just leave them
+    // alone: a user edits those lines.
+    settings.disp_level = 3;
+    settings.disp_interval = 5;
+    settings.exfire_time = 1800;
+    settings.check_interval = 30;
+    settings.rx_threshold = 1;
+    settings.tx_threshold = 2;
+    settings.read_threshold = 3;
+    settings.write_threshold = 4;
+    int result = 0;
+    read_sample(result);
+    EXPECT_EQ(settings.disp_level, defaults.disp_level);
+    EXPECT_EQ(settings.disp_interval, defaults.disp_interval);
+    EXPECT_EQ(settings.exfire_time, defaults.exfire_time);
+    EXPECT_EQ(settings.check_interval, defaults.check_interval);
+    EXPECT_EQ(settings.rx_threshold, defaults.rx_threshold);
+    EXPECT_EQ(settings.tx_threshold, defaults.tx_threshold);
+    EXPECT_EQ(settings.read_threshold, defaults.read_threshold);
+    EXPECT_EQ(settings.write_threshold, defaults.write_threshold);
+}
+
+// Every key of the configuration file, as a user writes it.
+const char* const config_keys[] = {
+    "COMMAND=", "FILE=", "DEVICE_NAME=",
+    "RX_THRESHOLD=", "RX_THRESHOLD_KB=", "RX_THRESHOLD_MB=",
+    "TX_THRESHOLD=", "TX_THRESHOLD_KB=", "TX_THRESHOLD_MB=",
+    "READ_THRESHOLD=", "READ_THRESHOLD_MB=", "WRITE_THRESHOLD=", "WRITE_THRESHOLD_MB=",
+    "EXFIRE_TIME=", "CHECK_INTERVAL=", "DISP_INTERVAL=", "DISP_LEVEL=",
+    "NOT_ROOP", "EVENT=", "COUNTER_SOURCE=", "DISK_PREFIXES=",
+};
+
+// Every option, short and long, as roff writes it ("\-" for "-").
+const char* const options[] = {
+    "\\-c", "\\-\\-command", "\\-f", "\\-\\-file", "\\-dv", "\\-\\-device_name",
+    "\\-rx", "\\-\\-rx_threshold", "\\-rxk", "\\-\\-rx_threshold_kb", "\\-rxm",
+    "\\-\\-rx_threshold_mb", "\\-tx", "\\-\\-tx_threshold", "\\-txk", "\\-\\-tx_threshold_kb",
+    "\\-txm", "\\-\\-tx_threshold_mb", "\\-r", "\\-\\-read_threshold", "\\-rm",
+    "\\-\\-read_threshold_mb", "\\-w", "\\-\\-write_threshold", "\\-wm",
+    "\\-\\-write_threshold_mb", "\\-ex", "\\-\\-exfire_time", "\\-ci", "\\-\\-check_interval",
+    "\\-di", "\\-\\-disp_interval", "\\-l", "\\-\\-disp_level", "\\-so", "\\-\\-counter_source",
+    "\\-dp", "\\-\\-disk_prefixes", "\\-n", "\\-\\-not_roop", "\\-h", "\\-\\-help",
+    "\\-ev", "\\-\\-event",
+};
+
+TEST(Documentation, EveryConfigurationKeyIsInTheSampleAndBothFilePages)
+{
+    const std::string sample = read_packaging_file("lullwatcher.conf");
+    const std::string page_en = read_packaging_file("man/lullwatcher.conf.5");
+    const std::string page_ja = read_packaging_file("man/ja/lullwatcher.conf.5");
+    ASSERT_FALSE(sample.empty());
+    ASSERT_FALSE(page_en.empty());
+    ASSERT_FALSE(page_ja.empty());
+    for (const char* key : config_keys) {
+        // The pages set each key in bold at the start of a line.
+        const std::string bold = std::string(".B") + (std::strchr(key, '=') ? "I " : " ") + key;
+        EXPECT_NE(sample.find(key), std::string::npos) << key;
+        EXPECT_NE(page_en.find(bold), std::string::npos) << key;
+        EXPECT_NE(page_ja.find(bold), std::string::npos) << key;
+    }
+}
+
+TEST(Documentation, EveryOptionIsInBothProgramPages)
+{
+    const std::string page_en = read_packaging_file("man/lullwatcher.8");
+    const std::string page_ja = read_packaging_file("man/ja/lullwatcher.8");
+    ASSERT_FALSE(page_en.empty());
+    ASSERT_FALSE(page_ja.empty());
+    for (const char* option : options) {
+        // Each option heads a tagged paragraph: ".BR \-c ", " ..." lines.
+        const std::string as_tag = std::string(".BR ") + option + " ";
+        const std::string as_second = std::string("\", \" ") + option + " ";
+        const std::string as_last = std::string("\", \" ") + option + "\n";
+        for (const std::string* page : {&page_en, &page_ja}) {
+            const bool found = page->find(as_tag) != std::string::npos ||
+                               page->find(as_second) != std::string::npos ||
+                               page->find(as_last) != std::string::npos;
+            EXPECT_TRUE(found) << option << (page == &page_en ? " (en)" : " (ja)");
+        }
+    }
+}
+
+}  // namespace
