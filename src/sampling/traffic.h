@@ -30,3 +30,14 @@ void disp_traffic_data();
 void traffic_data_check(activity_check& check);
 // Frees every record (tests only; the daemon keeps its records for life).
 void traffic_data_clear();
+
+// Parses "ifconfig" output and records each interface block. Returns how
+// many blocks were recorded, or 0 when the output held no byte counter at
+// all (nothing usable: the command is missing or prints another layout).
+int parse_ifconfig(FILE* in);
+// Parses /proc/net/dev and records each interface that is up, as "ifconfig"
+// without arguments lists them, in its order. Returns how many were recorded.
+int parse_proc_net_dev(FILE* in);
+// Whether the interface is up (IFF_UP in <sys_class_net_path>/<name>/flags);
+// an interface whose flags cannot be read counts as up.
+bool interface_is_up(const char* name);

@@ -1,0 +1,83 @@
+// Reader of the kernel's per-disk statistics, /proc/diskstats:
+//    8       0 sda 30419 7166 2071922 6991 2247 5577 465056 1405 0 3828 ...
+// major, minor, name, then reads completed, reads merged, sectors read, time
+// reading, writes completed, writes merged, sectors written, ..., and on
+// newer kernels discards (4th from 12th on) and flushes (16th). Sectors are
+// 512 bytes, whatever the device. "iostat" lists, by default, the whole
+// disks (the entries of /sys/block, not partitions) that have completed any
+// request, in name order, with kilobytes = sectors / 2; so are they recorded
+// here.
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+#include <sys/stat.h>
+
+#include "sampling/drive.h"
+#include "sampling/sources.h"
+
+namespace {
+
+reading_batch disk_batch;
+
+constexpr int stat_fields_max = 17;
+
+// Whether name is a whole disk: /sys/block holds one entry per disk, none
+// per partition ("/" in a name stands as "!" there).
+bool whole_disk(std::string_view name)
+{
+    char path[512];
+    const int n = snprintf(path, sizeof path, "%s/%.*s", sys_block_path, static_cast<int>(name.size()), name.data());
+    if (n < 0 || static_cast<std::size_t>(n) >= sizeof path)
+        return false;
+    std::replace(path + strlen(sys_block_path) + 1, path + n, '/', '!');
+    struct stat st;
+    return stat(path, &st) == 0;
+}
+
+// Reads the name and the statistics of one line; false when it has not the
+// first seven of them or holds anything but numbers there.
+bool parse_diskstats_line(std::string_view line, std::string_view& name, uint64_t (&fields)[stat_fields_max])
+{
+    std::size_t pos = 0;
+    uint64_t number = 0;
+    if (!whole_decimal(next_token(line, pos), number) || !whole_decimal(next_token(line, pos), number))
+        return false;
+    name = next_token(line, pos);
+    if (name.empty())
+        return false;
+    int count = 0;
+    for (std::string_view token = next_token(line, pos); !token.empty() && count < stat_fields_max;
+         token = next_token(line, pos)) {
+        if (!whole_decimal(token, fields[count++]))
+            return false;
+    }
+    for (int i = count; i < stat_fields_max; i++)
+        fields[i] = 0;
+    return count >= 7;
+}
+
+}  // namespace
+
+int parse_diskstats(FILE* in)
+{
+    char line[sample_line_size];
+    const std::string_view prefixes = disk_prefix_list();
+    disk_batch.count = 0;
+    while (read_piece(in, line)) {
+        std::string_view name;
+        uint64_t f[stat_fields_max];
+        if (!parse_diskstats_line(line, name, f) || !disk_prefix_match(prefixes, name))
+            continue;
+        // A disk that never completed a request is left out, as by "iostat".
+        if (f[0] == 0 && f[4] == 0 && f[11] == 0 && f[15] == 0)
+            continue;
+        if (whole_disk(name))
+            batch_push(disk_batch, name, f[2] / 2, f[6] / 2);
+    }
+    counter_reading* begin = disk_batch.items;
+    std::sort(begin, begin + disk_batch.count,
+              [](const counter_reading& a, const counter_reading& b) { return strcmp(a.name, b.name) < 0; });
+    for (std::size_t i = 0; i < disk_batch.count; i++)
+        drive_data_add(begin[i].name, begin[i].first, begin[i].second);
+    return static_cast<int>(disk_batch.count);
+}

@@ -1,0 +1,127 @@
+// Reader of the kernel's per-interface counters, /proc/net/dev:
+//   Inter-|   Receive                            |  Transmit
+//    face |bytes    packets errs drop ...        |bytes    packets ...
+//       lo:    3267      29    0    0 ...             3267      29 ...
+// The bytes received are the first number after the name, the bytes sent
+// the ninth. "ifconfig" without arguments lists only the interfaces that
+// are up, in natural name order; so are they recorded here.
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <net/if.h>
+#include <string_view>
+#include <unistd.h>
+
+#include "sampling/sources.h"
+#include "sampling/traffic.h"
+
+namespace {
+
+reading_batch net_batch;
+
+bool is_digit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Natural order: runs of digits compare by value, so eth2 precedes eth10.
+bool natural_less(const char* a, const char* b)
+{
+    const char* x = a;
+    const char* y = b;
+    while (*x != '\0' && *y != '\0') {
+        if (is_digit(*x) && is_digit(*y)) {
+            while (*x == '0' && is_digit(x[1]))
+                x++;
+            while (*y == '0' && is_digit(y[1]))
+                y++;
+            std::size_t nx = 0;
+            std::size_t ny = 0;
+            while (is_digit(x[nx]))
+                nx++;
+            while (is_digit(y[ny]))
+                ny++;
+            if (nx != ny)
+                return nx < ny;
+            const int c = strncmp(x, y, nx);
+            if (c != 0)
+                return c < 0;
+            x += nx;
+            y += ny;
+            continue;
+        }
+        if (*x != *y)
+            return static_cast<unsigned char>(*x) < static_cast<unsigned char>(*y);
+        x++;
+        y++;
+    }
+    if (*x != *y)
+        return *x == '\0';
+    return strcmp(a, b) < 0;  // equal by value ("eth01", "eth1"): any fixed order
+}
+
+// Reads the name and the two byte counters of one interface line.
+bool parse_net_dev_line(std::string_view line, std::string_view& name, uint64_t& rx, uint64_t& tx)
+{
+    const std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos)
+        return false;  // the two header lines
+    std::size_t start = 0;
+    while (start < colon && (line[start] == ' ' || line[start] == '\t'))
+        start++;
+    name = line.substr(start, colon - start);
+    if (name.empty() || name.find_first_of(" \t/") != std::string_view::npos)
+        return false;
+    std::size_t pos = colon + 1;
+    uint64_t values[9];
+    for (uint64_t& v : values) {
+        if (!whole_decimal(next_token(line, pos), v))
+            return false;
+    }
+    rx = values[0];
+    tx = values[8];
+    return true;
+}
+
+}  // namespace
+
+bool interface_is_up(const char* name)
+{
+    char path[512];
+    const int n = snprintf(path, sizeof path, "%s/%s/flags", sys_class_net_path, name);
+    if (n < 0 || static_cast<std::size_t>(n) >= sizeof path)
+        return true;
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return true;  // no flags to go by: watching it is the safer side
+    char text[32];
+    const ssize_t got = read(fd, text, sizeof text - 1);
+    close(fd);
+    if (got <= 0)
+        return true;
+    text[got] = '\0';
+    return (strtoul(text, nullptr, 16) & IFF_UP) != 0;
+}
+
+int parse_proc_net_dev(FILE* in)
+{
+    char line[sample_line_size];
+    net_batch.count = 0;
+    while (read_piece(in, line)) {
+        std::string_view name;
+        uint64_t rx = 0;
+        uint64_t tx = 0;
+        if (!parse_net_dev_line(line, name, rx, tx) || !batch_push(net_batch, name, rx, tx))
+            continue;
+        if (!interface_is_up(net_batch.items[net_batch.count - 1].name))
+            net_batch.count--;
+    }
+    counter_reading* begin = net_batch.items;
+    std::sort(begin, begin + net_batch.count, [](const counter_reading& a, const counter_reading& b) {
+        return natural_less(a.name, b.name);
+    });
+    for (std::size_t i = 0; i < net_batch.count; i++)
+        traffic_data_add(begin[i].name, begin[i].first, begin[i].second);
+    return static_cast<int>(net_batch.count);
+}

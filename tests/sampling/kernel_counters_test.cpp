@@ -1,0 +1,168 @@
+// The kernel's counters as a second source: /proc/net/dev and
+// /proc/diskstats give the same records as "ifconfig" and "iostat".
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "sampling/drive.h"
+#include "sampling/traffic.h"
+#include "sampling_helpers.h"
+
+namespace {
+
+class KernelCounters : public SamplingTest {
+protected:
+    temp_dir sys;
+    void use_net_flags(const std::vector<std::pair<std::string, std::string>>& flags)
+    {
+        make_net_flags(sys, flags);
+        sys_class_net_path = sys.path.c_str();
+    }
+    void use_sys_block(const std::vector<std::string>& disks)
+    {
+        make_sys_block(sys, disks);
+        sys_block_path = sys.path.c_str();
+    }
+};
+
+TEST_F(KernelCounters, ProcNetDevGivesTheRecordsOfIfconfig)
+{
+    // Captures of this kind of virtual machine taken at one moment:
+    // ifb0 and ifb1 are down and not listed by "ifconfig".
+    use_net_flags({{"eth0", "0x1003"}, {"ifb0", "0x82"}, {"ifb1", "0x82"}, {"lo", "0x9"}});
+    ASSERT_EQ(feed_ifconfig(read_fixture("ifconfig-vm.txt")), 2);
+    const auto from_command = traffic_records();
+    traffic_data_clear();
+    EXPECT_EQ(feed_proc_net_dev(read_fixture("proc-net-dev-vm.txt")), 2);
+    EXPECT_EQ(traffic_records(), from_command);
+    EXPECT_EQ(std::get<0>(from_command[0]), "eth0");
+}
+
+TEST_F(KernelCounters, DesktopInterfacesInTheOrderOfIfconfig)
+{
+    use_net_flags({{"lo", "0x9"}, {"enp3s0", "0x1003"}, {"wlp2s0", "0x1003"}, {"docker0", "0x1003"},
+                   {"virbr0", "0x1002"}});
+    feed_ifconfig(read_fixture("ifconfig-net-tools-2.10.txt"));
+    const auto from_command = traffic_records();
+    traffic_data_clear();
+    EXPECT_EQ(feed_proc_net_dev(read_fixture("proc-net-dev-desktop.txt")), 4);
+    EXPECT_EQ(traffic_records(), from_command);
+}
+
+TEST_F(KernelCounters, InterfacesInNaturalOrderAndMissingFlagsCountAsUp)
+{
+    use_net_flags({{"eth10", "0x1003"}, {"eth2", "0x1003"}, {"eth1", "0x1002"}});
+    EXPECT_EQ(feed_proc_net_dev("Inter-|   Receive  |  Transmit\n"
+                                " face |bytes    packets|bytes    packets\n"
+                                " eth10:  10 1 0 0 0 0 0 0  11 1 0 0 0 0 0 0\n"
+                                "  eth1:  20 1 0 0 0 0 0 0  21 1 0 0 0 0 0 0\n"
+                                "  eth2:30 1 0 0 0 0 0 0  31 1 0 0 0 0 0 0\n"
+                                "  wg0:  40 1 0 0 0 0 0 0  41 1 0 0 0 0 0 0\n"
+                                "  bad:  40 1 0 0 0 0 0\n"
+                                " a/b:  1 1 0 0 0 0 0 0  1 1 0 0 0 0 0 0\n"),
+              3);
+    EXPECT_EQ(traffic_records(), (std::vector<record_values>{
+                                     {"eth2", 30, 0, 31, 0}, {"eth10", 10, 0, 11, 0}, {"wg0", 40, 0, 41, 0}}));
+}
+
+TEST_F(KernelCounters, DiskstatsGivesTheRecordsOfIostat)
+{
+    use_sys_block({"loop0", "loop1", "vda", "zram0"});
+    set_disk_prefixes("vd");
+    ASSERT_EQ(feed_iostat(read_fixture("iostat-vm.txt")), 1);
+    const auto from_command = drive_records();
+    drive_data_clear();
+    EXPECT_EQ(feed_diskstats(read_fixture("diskstats-vm.txt")), 1);
+    EXPECT_EQ(drive_records(), from_command);
+}
+
+TEST_F(KernelCounters, WholeDisksWithWatchedPrefixesThatSawIo)
+{
+    use_sys_block({"loop0", "loop1", "nvme0n1", "sda", "sdb", "mmcblk0", "md0", "vda", "dm-0", "sr0"});
+    // Default "sd": whole disks only, never sda1.
+    EXPECT_EQ(feed_diskstats(read_fixture("diskstats-desktop.txt")), 2);
+    EXPECT_EQ(drive_records(), (std::vector<record_values>{{"sda", 35665316, 0, 5325224, 0},
+                                                           {"sdb", 88519, 0, 0, 0}}));
+    drive_data_clear();
+    // loop0 and sr0 never completed a request: left out, as by "iostat".
+    set_disk_prefixes("sd,nvme,vd,mmcblk,md,loop,sr");
+    EXPECT_EQ(feed_diskstats(read_fixture("diskstats-desktop.txt")), 7);
+    EXPECT_EQ(drive_records(), (std::vector<record_values>{
+                                   {"loop1", 1223, 0, 0, 0},
+                                   {"md0", 602440, 0, 196056, 0},
+                                   {"mmcblk0", 30660, 0, 48, 0},
+                                   {"nvme0n1", 8841201, 0, 16334508, 0},
+                                   {"sda", 35665316, 0, 5325224, 0},
+                                   {"sdb", 88519, 0, 0, 0},
+                                   {"vda", 1201477, 0, 452744, 0},
+                               }));
+}
+
+TEST_F(KernelCounters, DiskstatsLinesThatAreNotStatisticsAreSkipped)
+{
+    use_sys_block({"sda", "sdb", "sdc"});
+    EXPECT_EQ(feed_diskstats("   8 0 sda 1 0 2 0 1 0 4\n"          // oldest layout: 11 fields (7 read here)
+                             "   8 16 sdb 1 0 2 0\n"               // too few
+                             "   8 32 sdc 1 0 x 0 1 0 4 0 0 0 0\n"  // not a number
+                             "x 48 sdd 1 0 2 0 1 0 4 0 0 0 0\n"
+                             "\n"),
+              1);
+    EXPECT_EQ(drive_records(), (std::vector<record_values>{{"sda", 1, 0, 2, 0}}));
+}
+
+// Both sources read on this machine at one instant give the same records.
+// Traffic and disk writes between the two reads are allowed for.
+bool command_available(const char* name)
+{
+    const std::string probe = std::string("command -v ") + name + " >/dev/null 2>&1";
+    return system(probe.c_str()) == 0;
+}
+
+void expect_close_records(const std::vector<record_values>& command, const std::vector<record_values>& kernel,
+                          uint64_t slack)
+{
+    ASSERT_EQ(command.size(), kernel.size());
+    for (std::size_t i = 0; i < command.size(); i++) {
+        EXPECT_EQ(std::get<0>(kernel[i]), std::get<0>(command[i]));
+        EXPECT_GE(std::get<1>(kernel[i]), std::get<1>(command[i]));
+        EXPECT_LE(std::get<1>(kernel[i]), std::get<1>(command[i]) + slack) << std::get<0>(kernel[i]);
+        EXPECT_GE(std::get<3>(kernel[i]), std::get<3>(command[i]));
+        EXPECT_LE(std::get<3>(kernel[i]), std::get<3>(command[i]) + slack) << std::get<0>(kernel[i]);
+    }
+}
+
+TEST_F(KernelCounters, LiveInterfacesMatchIfconfig)
+{
+    if (!command_available("ifconfig"))
+        GTEST_SKIP() << "ifconfig (net-tools) is not installed";
+    pipe_stream out = open_sampler_command("ifconfig");
+    ASSERT_TRUE(out);
+    ASSERT_GT(parse_ifconfig(out.get()), 0);
+    out.reset();
+    const auto from_command = traffic_records();
+    traffic_data_clear();
+    file_stream in(fopen(proc_net_dev_path, "r"));
+    ASSERT_TRUE(in);
+    parse_proc_net_dev(in.get());
+    expect_close_records(from_command, traffic_records(), 1 << 20);
+}
+
+TEST_F(KernelCounters, LiveDisksMatchIostat)
+{
+    if (!command_available("iostat"))
+        GTEST_SKIP() << "iostat (sysstat) is not installed";
+    set_disk_prefixes("sd,nvme,vd,xvd,hd,mmcblk,md,dm-,loop,zram,sr");
+    pipe_stream out = open_sampler_command("iostat -d");
+    ASSERT_TRUE(out);
+    const int listed = parse_iostat(out.get());
+    out.reset();
+    const auto from_command = drive_records();
+    drive_data_clear();
+    file_stream in(fopen(diskstats_path, "r"));
+    ASSERT_TRUE(in);
+    EXPECT_EQ(parse_diskstats(in.get()), listed);
+    expect_close_records(from_command, drive_records(), 64 * 1024);
+}
+
+}  // namespace

@@ -1,0 +1,119 @@
+// One sampling run: the command in the C locale, the switch to the kernel
+// counters when the command yields nothing usable, and its one warning.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "sampling/drive.h"
+#include "sampling/traffic.h"
+#include "sampling_helpers.h"
+
+namespace {
+
+class SamplerSources : public SamplingTest {
+protected:
+    temp_dir dir;
+    std::string ifconfig_fake;
+    std::string iostat_fake;
+    std::string net_dev;
+    std::string diskstats;
+    void SetUp() override
+    {
+        SamplingTest::SetUp();
+        make_net_flags(dir, {{"eth0", "0x1003"}, {"lo", "0x9"}, {"ifb0", "0x82"}, {"ifb1", "0x82"}});
+        sys_class_net_path = dir.path.c_str();
+        net_dev = dir.write("net_dev", read_fixture("proc-net-dev-vm.txt"));
+        diskstats = dir.write("diskstats", read_fixture("diskstats-desktop.txt"));
+        mkdir((dir.path + "/block").c_str(), 0755);
+        mkdir((dir.path + "/block/sda").c_str(), 0755);
+        block_path = dir.path + "/block";
+        sys_block_path = block_path.c_str();
+        proc_net_dev_path = net_dev.c_str();
+        diskstats_path = diskstats.c_str();
+    }
+    std::string block_path;
+
+    // A command that prints the fixture.
+    std::string cat_fixture(const char* name)
+    {
+        return "cat " + dir.write(name, read_fixture(name));
+    }
+};
+
+TEST_F(SamplerSources, CommandsRunInTheCLocaleOfTheirOwn)
+{
+    setenv("LC_ALL", "ja_JP.UTF-8", 1);
+    const std::string fake = "printf 'loc_%s: flags\\n        RX packets 1  bytes 5\\n' \"$LC_ALL\"";
+    ifconfig_command = fake.c_str();
+    EXPECT_EQ(capture_stdout(get_traffic_data), "");
+    EXPECT_EQ(traffic_records(), (std::vector<record_values>{{"loc_C", 5, 0, 0, 0}}));
+    EXPECT_STREQ(getenv("LC_ALL"), "ja_JP.UTF-8");  // the program's own stays
+    unsetenv("LC_ALL");
+}
+
+TEST_F(SamplerSources, UsableCommandOutputIsRecordedInSilence)
+{
+    const std::string ifconfig = cat_fixture("ifconfig-net-tools-2.10.txt");
+    const std::string iostat = cat_fixture("iostat-sysstat-12.6.txt");
+    ifconfig_command = ifconfig.c_str();
+    iostat_command = iostat.c_str();
+    EXPECT_EQ(capture_stdout([] { get_traffic_data(); get_drive_data(); }), "");
+    EXPECT_EQ(traffic_records().size(), 4u);
+    EXPECT_EQ(drive_records().size(), 2u);
+}
+
+TEST_F(SamplerSources, MissingIfconfigSwitchesToTheKernelWithOneWarning)
+{
+    ifconfig_command = "lw-no-such-ifconfig 2>/dev/null";
+    const std::string first = capture_stdout(get_traffic_data);
+    EXPECT_EQ(first, "警告：lw-no-such-ifconfig 2>/dev/null の出力からインターフェースを読み取れないため、"
+                     "以後はカーネルのカウンタ（" + net_dev + "）で監視します。\n");
+    EXPECT_EQ(traffic_records().size(), 2u);  // eth0 and lo, from the kernel
+
+    // For the rest of the run the kernel is read, even once the command works.
+    const std::string ifconfig = cat_fixture("ifconfig-net-tools-2.10.txt");
+    ifconfig_command = ifconfig.c_str();
+    EXPECT_EQ(capture_stdout(get_traffic_data), "");
+    EXPECT_EQ(traffic_records().size(), 2u);
+}
+
+TEST_F(SamplerSources, NothingAnywhereIsSaidOnceAndNeverAgain)
+{
+    ifconfig_command = "true";
+    proc_net_dev_path = "/nonexistent/net/dev";
+    EXPECT_EQ(capture_stdout(get_traffic_data),
+              "警告：true の出力からもカーネルのカウンタ（/nonexistent/net/dev）からもインターフェースを"
+              "読み取れません。ネットワークは監視されていません。\n");
+    EXPECT_EQ(capture_stdout(get_traffic_data), "");
+    sampling_warnings_reset();
+    EXPECT_NE(capture_stdout(get_traffic_data), "");
+}
+
+TEST_F(SamplerSources, DisksWithoutAWatchedNameSwitchToTheKernel)
+{
+    // A virtual machine's report: only vda, no "sd" disk.
+    const std::string iostat = cat_fixture("iostat-vm.txt");
+    iostat_command = iostat.c_str();
+    const std::string out = capture_stdout(get_drive_data);
+    EXPECT_EQ(out, "警告：" + iostat + " の出力から監視対象のディスク（接頭辞：sd）を読み取れないため、"
+                   "以後はカーネルのカウンタ（" + diskstats + "）で監視します。\n");
+    EXPECT_EQ(drive_records(), (std::vector<record_values>{{"sda", 35665316, 0, 5325224, 0}}));
+    EXPECT_EQ(capture_stdout(get_drive_data), "");
+}
+
+TEST_F(SamplerSources, KernelSourceReadsNoCommandAndWarnsWhenEmpty)
+{
+    settings.counter_source = counter_source_kernel;
+    ifconfig_command = "echo ifconfig-ran >&2; exit 1";
+    EXPECT_EQ(capture_stdout(get_traffic_data), "");
+    EXPECT_EQ(traffic_records().size(), 2u);
+
+    set_disk_prefixes("nvme");
+    EXPECT_EQ(capture_stdout(get_drive_data),
+              "警告：カーネルのカウンタ（" + diskstats + "）から監視対象のディスク（接頭辞：nvme）を読み取れません。"
+              "ディスクは監視されていません。\n");
+    EXPECT_EQ(capture_stdout(get_drive_data), "");
+}
+
+}  // namespace

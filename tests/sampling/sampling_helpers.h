@@ -1,0 +1,104 @@
+// Helpers of the sampler tests: a clean start for every test, fake /sys
+// directories, and the records as comparable values.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <sys/stat.h>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "core/settings.h"
+#include "sampling/drive.h"
+#include "sampling/sources.h"
+#include "sampling/traffic.h"
+#include "support/test_support.h"
+
+// name, total, growth, total, growth of one record
+using record_values = std::tuple<std::string, uint64_t, uint64_t, uint64_t, uint64_t>;
+
+inline std::vector<record_values> traffic_records()
+{
+    std::vector<record_values> out;
+    for (const traffic_entry* e = traffic_data; e != nullptr; e = e->next)
+        out.emplace_back(e->name, e->rx_total, e->rx_increased, e->tx_total, e->tx_increased);
+    return out;
+}
+
+inline std::vector<record_values> drive_records()
+{
+    std::vector<record_values> out;
+    for (const drive_entry* e = drive_data; e != nullptr; e = e->next)
+        out.emplace_back(e->name, e->read_total, e->read_increased, e->write_total, e->write_increased);
+    return out;
+}
+
+// Records the text as "ifconfig" output / "iostat" output; returns the parser's result.
+inline int feed_ifconfig(const std::string& text)
+{
+    FILE* in = open_text(text);
+    const int n = parse_ifconfig(in);
+    fclose(in);
+    return n;
+}
+
+inline int feed_iostat(const std::string& text)
+{
+    FILE* in = open_text(text);
+    const int n = parse_iostat(in);
+    fclose(in);
+    return n;
+}
+
+inline int feed_proc_net_dev(const std::string& text)
+{
+    FILE* in = open_text(text);
+    const int n = parse_proc_net_dev(in);
+    fclose(in);
+    return n;
+}
+
+inline int feed_diskstats(const std::string& text)
+{
+    FILE* in = open_text(text);
+    const int n = parse_diskstats(in);
+    fclose(in);
+    return n;
+}
+
+inline void set_disk_prefixes(const char* list)
+{
+    snprintf(settings.disk_prefixes, sizeof settings.disk_prefixes, "%s", list);
+}
+
+// A fake /sys/class/net: one directory per interface with its flags.
+inline void make_net_flags(const temp_dir& dir, const std::vector<std::pair<std::string, std::string>>& flags)
+{
+    for (const auto& f : flags) {
+        mkdir((dir.path + "/" + f.first).c_str(), 0755);
+        dir.write(f.first + "/flags", f.second + "\n");
+    }
+}
+
+// A fake /sys/block: one directory per whole disk.
+inline void make_sys_block(const temp_dir& dir, const std::vector<std::string>& disks)
+{
+    for (const auto& d : disks)
+        mkdir((dir.path + "/" + d).c_str(), 0755);
+}
+
+// Every test starts and ends with the program's start state and the real
+// commands and paths.
+class SamplingTest : public ::testing::Test {
+protected:
+    void SetUp() override { reset(); }
+    void TearDown() override { reset(); }
+    static void reset()
+    {
+        reset_program_state();
+        sampling_seams_reset();
+        sampling_warnings_reset();
+    }
+};
