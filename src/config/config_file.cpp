@@ -215,7 +215,8 @@ bool config_chain_add(config_chain& chain, const char* path, const struct stat& 
 // file checked is the file read.
 open_outcome config_open(const char* path, config_chain& chain, config_file_ptr& out)
 {
-    config_file_ptr fp(fopen(path, "r"));
+    // Close-on-exec: the device lookups a file asks for start commands.
+    config_file_ptr fp(fopen(path, "re"));
     if (!fp)
         return config_unopenable;
     struct stat st;
@@ -223,6 +224,10 @@ open_outcome config_open(const char* path, config_chain& chain, config_file_ptr&
         printf("設定ファイルを使用しません（状態を取得できません）：%s\n", path);
         return config_refused;
     }
+    // A directory opens but never reads: it is no file at all, and must not
+    // count as one read to its end (which would hide the next candidate).
+    if (S_ISDIR(st.st_mode))
+        return config_unopenable;
     if (!config_file_trusted(path, st))
         return config_refused;
     if (!config_chain_add(chain, path, st))

@@ -267,6 +267,16 @@ TEST_F(ConfigSearch, NeitherFileNamesTheSystemPath)
     expect_settings(settings_with(nullptr), "defaults");
 }
 
+TEST_F(ConfigSearch, DirectoryInPlaceOfTheLocalFileIsPassedOver)
+{
+    ASSERT_EQ(mkdir((dir.path + "/lullwatcher.conf").c_str(), 0755), 0);
+    system_dir.write("lullwatcher.conf", "CHECK_INTERVAL=30\n");
+    EXPECT_EQ(search(), "");
+    EXPECT_EQ(settings.check_interval, 30);
+    std::string out;
+    EXPECT_EQ(read(dir.path, &out), -1);
+}
+
 TEST_F(ConfigSearch, UnsafeLocalFileIsPassedOverForTheSystemFile)
 {
     const std::string local = dir.write("lullwatcher.conf", "COMMAND=evil\n", 0666);
