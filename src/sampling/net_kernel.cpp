@@ -6,12 +6,12 @@
 // the ninth. "ifconfig" without arguments lists only the interfaces that
 // are up, in natural name order; so are they recorded here.
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
+#include <cerrno>
 #include <net/if.h>
 #include <string_view>
-#include <unistd.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
 
 #include "sampling/sources.h"
 #include "sampling/traffic.h"
@@ -86,23 +86,20 @@ bool parse_net_dev_line(std::string_view line, std::string_view& name, uint64_t&
 
 }  // namespace
 
-bool interface_is_up(const char* name)
+bool interface_flags_up(const char* name)
 {
-    char path[512];
-    const int n = snprintf(path, sizeof path, "%s/%s/flags", sys_class_net_path, name);
-    if (n < 0 || static_cast<std::size_t>(n) >= sizeof path)
-        return true;
-    const int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return true;  // no flags to go by: watching it is the safer side
-    char text[32];
-    const ssize_t got = read(fd, text, sizeof text - 1);
-    close(fd);
-    if (got <= 0)
-        return true;
-    text[got] = '\0';
-    return (strtoul(text, nullptr, 16) & IFF_UP) != 0;
+    // One datagram socket for the life of the process serves every query.
+    static const int probe = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ifreq request{};
+    if (probe < 0 || strlen(name) >= sizeof request.ifr_name)
+        return true;  // no way to ask: watching it is the safer side
+    memcpy(request.ifr_name, name, strlen(name) + 1);
+    if (ioctl(probe, SIOCGIFFLAGS, &request) != 0)
+        return errno != ENODEV;  // gone since it was listed: not up
+    return (request.ifr_flags & IFF_UP) != 0;
 }
+
+bool (*interface_is_up)(const char* name) = interface_flags_up;
 
 int parse_proc_net_dev(FILE* in)
 {

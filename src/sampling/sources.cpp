@@ -4,10 +4,11 @@
 #include <cstring>
 #include <string>
 
+#include "sampling/traffic.h"
+
 const char* ifconfig_command = ifconfig_command_default;
 const char* iostat_command = iostat_command_default;
 const char* proc_net_dev_path = proc_net_dev_path_default;
-const char* sys_class_net_path = sys_class_net_path_default;
 const char* diskstats_path = diskstats_path_default;
 const char* sys_block_path = sys_block_path_default;
 
@@ -19,7 +20,7 @@ void sampling_seams_reset()
     ifconfig_command = ifconfig_command_default;
     iostat_command = iostat_command_default;
     proc_net_dev_path = proc_net_dev_path_default;
-    sys_class_net_path = sys_class_net_path_default;
+    interface_is_up = interface_flags_up;
     diskstats_path = diskstats_path_default;
     sys_block_path = sys_block_path_default;
 }

@@ -12,18 +12,17 @@
 constexpr const char* ifconfig_command_default = "ifconfig";
 constexpr const char* iostat_command_default = "iostat";
 constexpr const char* proc_net_dev_path_default = "/proc/net/dev";
-constexpr const char* sys_class_net_path_default = "/sys/class/net";
 constexpr const char* diskstats_path_default = "/proc/diskstats";
 constexpr const char* sys_block_path_default = "/sys/block";
 
 extern const char* ifconfig_command;
 extern const char* iostat_command;
 extern const char* proc_net_dev_path;    // per-interface byte counters
-extern const char* sys_class_net_path;   // <dir>/<interface>/flags
 extern const char* diskstats_path;       // per-disk sector counters
 extern const char* sys_block_path;       // <dir>/<disk> exists for whole disks
 
-// Puts the commands and paths above back to their defaults.
+// Puts the commands and paths above, and interface_is_up, back to their
+// defaults.
 void sampling_seams_reset();
 // Forgets the warnings already printed and the switches to the kernel
 // counters, as at process start.

@@ -38,6 +38,10 @@ int parse_ifconfig(FILE* in);
 // Parses /proc/net/dev and records each interface that is up, as "ifconfig"
 // without arguments lists them, in its order. Returns how many were recorded.
 int parse_proc_net_dev(FILE* in);
-// Whether the interface is up (IFF_UP in <sys_class_net_path>/<name>/flags);
-// an interface whose flags cannot be read counts as up.
-bool interface_is_up(const char* name);
+// Whether the interface is up (IFF_UP in its flags, asked of the kernel with
+// SIOCGIFFLAGS; a single call, where reading /sys/class/net/<name>/flags
+// costs a file open). Without a way to ask it counts as up; an interface
+// that no longer exists is not up.
+bool interface_flags_up(const char* name);
+// The up test that parse_proc_net_dev uses; tests replace it.
+extern bool (*interface_is_up)(const char* name);

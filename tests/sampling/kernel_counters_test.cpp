@@ -14,11 +14,6 @@ namespace {
 class KernelCounters : public SamplingTest {
 protected:
     temp_dir sys;
-    void use_net_flags(const std::vector<std::pair<std::string, std::string>>& flags)
-    {
-        make_net_flags(sys, flags);
-        sys_class_net_path = sys.path.c_str();
-    }
     void use_sys_block(const std::vector<std::string>& disks)
     {
         make_sys_block(sys, disks);
@@ -30,7 +25,7 @@ TEST_F(KernelCounters, ProcNetDevGivesTheRecordsOfIfconfig)
 {
     // Captures of this kind of virtual machine taken at one moment:
     // ifb0 and ifb1 are down and not listed by "ifconfig".
-    use_net_flags({{"eth0", "0x1003"}, {"ifb0", "0x82"}, {"ifb1", "0x82"}, {"lo", "0x9"}});
+    set_interfaces_down({"ifb0", "ifb1"});
     ASSERT_EQ(feed_ifconfig(read_fixture("ifconfig-vm.txt")), 2);
     const auto from_command = traffic_records();
     traffic_data_clear();
@@ -41,8 +36,7 @@ TEST_F(KernelCounters, ProcNetDevGivesTheRecordsOfIfconfig)
 
 TEST_F(KernelCounters, DesktopInterfacesInTheOrderOfIfconfig)
 {
-    use_net_flags({{"lo", "0x9"}, {"enp3s0", "0x1003"}, {"wlp2s0", "0x1003"}, {"docker0", "0x1003"},
-                   {"virbr0", "0x1002"}});
+    set_interfaces_down({"virbr0"});
     feed_ifconfig(read_fixture("ifconfig-net-tools-2.10.txt"));
     const auto from_command = traffic_records();
     traffic_data_clear();
@@ -50,9 +44,9 @@ TEST_F(KernelCounters, DesktopInterfacesInTheOrderOfIfconfig)
     EXPECT_EQ(traffic_records(), from_command);
 }
 
-TEST_F(KernelCounters, InterfacesInNaturalOrderAndMissingFlagsCountAsUp)
+TEST_F(KernelCounters, UpInterfacesInNaturalOrder)
 {
-    use_net_flags({{"eth10", "0x1003"}, {"eth2", "0x1003"}, {"eth1", "0x1002"}});
+    set_interfaces_down({"eth1"});
     EXPECT_EQ(feed_proc_net_dev("Inter-|   Receive  |  Transmit\n"
                                 " face |bytes    packets|bytes    packets\n"
                                 " eth10:  10 1 0 0 0 0 0 0  11 1 0 0 0 0 0 0\n"
@@ -109,6 +103,13 @@ TEST_F(KernelCounters, DiskstatsLinesThatAreNotStatisticsAreSkipped)
                              "\n"),
               1);
     EXPECT_EQ(drive_records(), (std::vector<record_values>{{"sda", 1, 0, 2, 0}}));
+}
+
+TEST_F(KernelCounters, UpStateAskedOfTheKernel)
+{
+    EXPECT_TRUE(interface_flags_up("lo"));
+    EXPECT_FALSE(interface_flags_up("lwnone0"));  // no such interface
+    EXPECT_TRUE(interface_flags_up(std::string(40, 'x').c_str()));  // cannot be asked
 }
 
 // Both sources read on this machine at one instant give the same records.

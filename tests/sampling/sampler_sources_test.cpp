@@ -21,8 +21,7 @@ protected:
     void SetUp() override
     {
         SamplingTest::SetUp();
-        make_net_flags(dir, {{"eth0", "0x1003"}, {"lo", "0x9"}, {"ifb0", "0x82"}, {"ifb1", "0x82"}});
-        sys_class_net_path = dir.path.c_str();
+        set_interfaces_down({"ifb0", "ifb1"});
         net_dev = dir.write("net_dev", read_fixture("proc-net-dev-vm.txt"));
         diskstats = dir.write("diskstats", read_fixture("diskstats-desktop.txt"));
         mkdir((dir.path + "/block").c_str(), 0755);

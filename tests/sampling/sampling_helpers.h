@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <sys/stat.h>
 #include <tuple>
@@ -73,13 +74,17 @@ inline void set_disk_prefixes(const char* list)
     snprintf(settings.disk_prefixes, sizeof settings.disk_prefixes, "%s", list);
 }
 
-// A fake /sys/class/net: one directory per interface with its flags.
-inline void make_net_flags(const temp_dir& dir, const std::vector<std::pair<std::string, std::string>>& flags)
+// A fake up test: the interfaces named are down, all others up.
+inline std::set<std::string>& interfaces_down()
 {
-    for (const auto& f : flags) {
-        mkdir((dir.path + "/" + f.first).c_str(), 0755);
-        dir.write(f.first + "/flags", f.second + "\n");
-    }
+    static std::set<std::string> names;
+    return names;
+}
+
+inline void set_interfaces_down(const std::set<std::string>& names)
+{
+    interfaces_down() = names;
+    interface_is_up = [](const char* name) { return interfaces_down().count(name) == 0; };
 }
 
 // A fake /sys/block: one directory per whole disk.

@@ -1,0 +1,34 @@
+// Fuzzes the "iostat" parser: the first input line is the list of watched
+// name prefixes, the rest the command's output.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+#include "core/settings.h"
+#include "sampling/drive.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    const std::size_t end = text.find('\n');
+    const std::string_view prefixes = text.substr(0, end == std::string_view::npos ? text.size() : end);
+    snprintf(settings.disk_prefixes, sizeof settings.disk_prefixes, "%.*s",
+             static_cast<int>(prefixes.size() < 255 ? prefixes.size() : 255), prefixes.data());
+    const std::size_t rest = end == std::string_view::npos ? size : end + 1;
+    FILE* in = rest == size ? fopen("/dev/null", "r") : fmemopen(const_cast<uint8_t*>(data) + rest, size - rest, "r");
+    if (in == nullptr)
+        return 0;
+    parse_iostat(in);
+    rewind(in);
+    parse_iostat(in);
+    fclose(in);
+    for (const drive_entry* e = drive_data; e != nullptr; e = e->next) {
+        if (e->name[0] == '\0')
+            abort();
+    }
+    drive_data_clear();
+    settings_reset();
+    return 0;
+}
