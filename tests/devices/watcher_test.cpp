@@ -46,7 +46,11 @@ protected:
     {
         // The threads end before the data that they read goes.
         device_thread_stop_and_wait();
+        const std::string captured = tap_.text();
         tap_.restore();
+        // The failure messages went to the captured output too.
+        if (HasFailure())
+            fprintf(stderr, "captured output:\n%s\n", captured.c_str());
         reset_program_state();
         device_seams_reset();
     }
@@ -73,7 +77,7 @@ TEST_F(DeviceWatcher, EachEventOfAKeyPressGivesItsOwnLine)
     keyboard.send_event(4);
     keyboard.send_event(1);
     keyboard.send_event(0);
-    ASSERT_TRUE(tap_.wait_for("操作を検知", 3)) << tap_.text();
+    ASSERT_TRUE(tap_.wait_for("event7操作を検知! (0)\n")) << tap_.text();
     EXPECT_EQ(tap_.text(), std::string(start_line) +
                                "event7操作を検知! (4)\nevent7操作を検知! (1)\nevent7操作を検知! (0)\n");
     EXPECT_EQ(device_operation.load(), 1u);
@@ -122,7 +126,7 @@ TEST_F(DeviceWatcher, ShortReadIsReportedWithoutSettingTheBit)
     ASSERT_TRUE(tap_.wait_for("size:10\n"));
     EXPECT_EQ(device_operation.load(), 0u);
     mouse.send_event(2);
-    ASSERT_TRUE(tap_.wait_for("操作を検知")) << tap_.text();
+    ASSERT_TRUE(tap_.wait_for("event7操作を検知! (2)\n")) << tap_.text();
     EXPECT_EQ(tap_.text(), std::string(start_line) + "event読み込みエラー(event7) size:10\n" +
                                "event7操作を検知! (2)\n");
     EXPECT_EQ(pauses.load(), 0);
@@ -135,7 +139,7 @@ TEST_F(DeviceWatcher, EndOfFilePausesAndReopensInsteadOfSpinning)
     watch("event7");
     ASSERT_TRUE(keyboard.connect());
     keyboard.send_event(1);
-    ASSERT_TRUE(tap_.wait_for("操作を検知"));
+    ASSERT_TRUE(tap_.wait_for("event7操作を検知! (1)\n"));
     keyboard.hang_up();
     ASSERT_TRUE(tap_.wait_for(failure_line)) << tap_.text();
     // Once the old descriptor is closed, the only reader that a new writer
@@ -143,7 +147,7 @@ TEST_F(DeviceWatcher, EndOfFilePausesAndReopensInsteadOfSpinning)
     ASSERT_TRUE(stdout_tap::wait_until([&] { return keyboard.readers().empty(); }));
     ASSERT_TRUE(keyboard.connect());
     keyboard.send_event(0);
-    ASSERT_TRUE(tap_.wait_for("操作を検知", 2)) << tap_.text();
+    ASSERT_TRUE(tap_.wait_for("event7操作を検知! (0)\n")) << tap_.text();
     EXPECT_EQ(tap_.text(), std::string(start_line) + "event7操作を検知! (1)\n" + failure_line +
                                "event7操作を検知! (0)\n");
     EXPECT_EQ(pauses.load(), 1);
@@ -158,7 +162,8 @@ TEST_F(DeviceWatcher, MissingDeviceIsRetriedUntilItAppears)
     late.make();
     ASSERT_TRUE(late.connect());
     late.send_event(1);
-    ASSERT_TRUE(tap_.wait_for("操作を検知"));
+    // The activity text and its ending are two prints: wait for both.
+    ASSERT_TRUE(tap_.wait_for("event7操作を検知! (1)\r"));
     const std::string out = tap_.text();
     EXPECT_EQ(stdout_tap::occurrences(out, start_line), 1);
     EXPECT_EQ(out.find(start_line), 0u);
