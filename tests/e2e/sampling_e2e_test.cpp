@@ -64,33 +64,6 @@ TEST(SamplingE2E, FakeCommandsMakeThePeriodBusyWithTheirTexts)
                             pass(2000, 1200) + "\n継続時間：初期化(受信トラフィック閾値以上)(読み込み閾値以上)\n");
 }
 
-TEST(SamplingE2E, AllLinesAtLevel2AndTheSendText)
-{
-    temp_dir fakes;
-    write_script(fakes, "ifconfig", fake_ifconfig);
-    write_script(fakes, "iostat", fake_iostat);
-    run_options opt;
-    opt.path = fakes.path;
-    opt.args = {"-c", "true", "-di", "1", "-ci", "1", "-ex", "1", "-rx", "0", "-tx", "5", "-r", "0", "-w", "0",
-                "-l", "2"};
-    opt.env["LW_SLEEP_MS"] = "1";
-    opt.until = "(送信トラフィック閾値以上)\n";
-    const run_result r = run_lullwatcher(opt);
-    ASSERT_FALSE(r.timed_out) << r.output;
-    EXPECT_EQ(r.output, "\n監視開始\n\t満了時間：1 分、表示間隔：1 秒、判定間隔：1 秒\n"
-                            "\tネットワーク 閾値：(送信)5 Byte/1秒\n"
-                            "\neth0 : RX total bytes : 1000\neth0 : RX increased bytes : 0\n"
-                            "eth0 : TX total bytes : 10\neth0 : TX increased bytes : 0\n"
-                            "lo : RX total bytes : 500\nlo : RX increased bytes : 0\n"
-                            "lo : TX total bytes : 500\nlo : TX increased bytes : 0\n"
-                            "\n継続時間：0分\n"
-                            "\neth0 : RX total bytes : 2000\neth0 : RX increased bytes : 1000\n"
-                            "eth0 : TX total bytes : 20\neth0 : TX increased bytes : 10\n"
-                            "lo : RX total bytes : 500\nlo : RX increased bytes : 0\n"
-                            "lo : TX total bytes : 500\nlo : TX increased bytes : 0\n"
-                            "\n継続時間：初期化(送信トラフィック閾値以上)\n");
-}
-
 // Sends bursts of 4 MB over a TCP connection to 127.0.0.1 until stopped, at
 // most 25 bursts, one every 100 ms.
 class loopback_traffic {

@@ -29,7 +29,7 @@ TEST_F(KernelCounters, ProcNetDevGivesTheRecordsOfIfconfig)
     ASSERT_EQ(feed_ifconfig(read_fixture("ifconfig-vm.txt")), 2);
     const auto from_command = traffic_records();
     traffic_data_clear();
-    EXPECT_EQ(feed_proc_net_dev(read_fixture("proc-net-dev-vm.txt")), 2);
+    EXPECT_EQ(feed(parse_proc_net_dev, read_fixture("proc-net-dev-vm.txt")), 2);
     EXPECT_EQ(traffic_records(), from_command);
     EXPECT_EQ(std::get<0>(from_command[0]), "eth0");
 }
@@ -40,14 +40,14 @@ TEST_F(KernelCounters, DesktopInterfacesInTheOrderOfIfconfig)
     feed_ifconfig(read_fixture("ifconfig-net-tools-2.10.txt"));
     const auto from_command = traffic_records();
     traffic_data_clear();
-    EXPECT_EQ(feed_proc_net_dev(read_fixture("proc-net-dev-desktop.txt")), 4);
+    EXPECT_EQ(feed(parse_proc_net_dev, read_fixture("proc-net-dev-desktop.txt")), 4);
     EXPECT_EQ(traffic_records(), from_command);
 }
 
 TEST_F(KernelCounters, UpInterfacesInNaturalOrder)
 {
     set_interfaces_down({"eth1"});
-    EXPECT_EQ(feed_proc_net_dev("Inter-|   Receive  |  Transmit\n"
+    EXPECT_EQ(feed(parse_proc_net_dev, "Inter-|   Receive  |  Transmit\n"
                                 " face |bytes    packets|bytes    packets\n"
                                 " eth10:  10 1 0 0 0 0 0 0  11 1 0 0 0 0 0 0\n"
                                 "  eth1:  20 1 0 0 0 0 0 0  21 1 0 0 0 0 0 0\n"
@@ -67,7 +67,7 @@ TEST_F(KernelCounters, DiskstatsGivesTheRecordsOfIostat)
     ASSERT_EQ(feed_iostat(read_fixture("iostat-vm.txt")), 1);
     const auto from_command = drive_records();
     drive_data_clear();
-    EXPECT_EQ(feed_diskstats(read_fixture("diskstats-vm.txt")), 1);
+    EXPECT_EQ(feed(parse_diskstats, read_fixture("diskstats-vm.txt")), 1);
     EXPECT_EQ(drive_records(), from_command);
 }
 
@@ -75,13 +75,13 @@ TEST_F(KernelCounters, WholeDisksWithWatchedPrefixesThatSawIo)
 {
     use_sys_block({"loop0", "loop1", "nvme0n1", "sda", "sdb", "mmcblk0", "md0", "vda", "dm-0", "sr0"});
     // Default "sd": whole disks only, never sda1.
-    EXPECT_EQ(feed_diskstats(read_fixture("diskstats-desktop.txt")), 2);
+    EXPECT_EQ(feed(parse_diskstats, read_fixture("diskstats-desktop.txt")), 2);
     EXPECT_EQ(drive_records(), (std::vector<record_values>{{"sda", 35665316, 0, 5325224, 0},
                                                            {"sdb", 88519, 0, 0, 0}}));
     drive_data_clear();
     // loop0 and sr0 never completed a request: left out, as by "iostat".
     set_disk_prefixes("sd,nvme,vd,mmcblk,md,loop,sr");
-    EXPECT_EQ(feed_diskstats(read_fixture("diskstats-desktop.txt")), 7);
+    EXPECT_EQ(feed(parse_diskstats, read_fixture("diskstats-desktop.txt")), 7);
     EXPECT_EQ(drive_records(), (std::vector<record_values>{
                                    {"loop1", 1223, 0, 0, 0},
                                    {"md0", 602440, 0, 196056, 0},
@@ -96,7 +96,7 @@ TEST_F(KernelCounters, WholeDisksWithWatchedPrefixesThatSawIo)
 TEST_F(KernelCounters, DiskstatsLinesThatAreNotStatisticsAreSkipped)
 {
     use_sys_block({"sda", "sdb", "sdc"});
-    EXPECT_EQ(feed_diskstats("   8 0 sda 1 0 2 0 1 0 4\n"          // oldest layout: 11 fields (7 read here)
+    EXPECT_EQ(feed(parse_diskstats, "   8 0 sda 1 0 2 0 1 0 4\n"          // oldest layout: 11 fields (7 read here)
                              "   8 16 sdb 1 0 2 0\n"               // too few
                              "   8 32 sdc 1 0 x 0 1 0 4 0 0 0 0\n"  // not a number
                              "x 48 sdd 1 0 2 0 1 0 4 0 0 0 0\n"

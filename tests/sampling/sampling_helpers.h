@@ -36,37 +36,23 @@ inline std::vector<record_values> drive_records()
     return out;
 }
 
-// Records the text as "ifconfig" output / "iostat" output; returns the parser's result.
-inline int feed_ifconfig(const std::string& text)
+// Hands text to a parser as its input stream; returns the parser's result.
+inline int feed(int (*parse)(FILE*), const std::string& text)
 {
     FILE* in = open_text(text);
-    const int n = parse_ifconfig(in);
+    const int n = parse(in);
     fclose(in);
     return n;
+}
+
+inline int feed_ifconfig(const std::string& text)
+{
+    return feed(parse_ifconfig, text);
 }
 
 inline int feed_iostat(const std::string& text)
 {
-    FILE* in = open_text(text);
-    const int n = parse_iostat(in);
-    fclose(in);
-    return n;
-}
-
-inline int feed_proc_net_dev(const std::string& text)
-{
-    FILE* in = open_text(text);
-    const int n = parse_proc_net_dev(in);
-    fclose(in);
-    return n;
-}
-
-inline int feed_diskstats(const std::string& text)
-{
-    FILE* in = open_text(text);
-    const int n = parse_diskstats(in);
-    fclose(in);
-    return n;
+    return feed(parse_iostat, text);
 }
 
 inline void set_disk_prefixes(const char* list)
