@@ -91,6 +91,11 @@ struct level_case {
     int disp_done;
 };
 
+void PrintTo(const level_case& c, std::ostream* os)
+{
+    *os << "level " << c.level;
+}
+
 class DeviceWatcherLevel : public DeviceWatcher, public ::testing::WithParamInterface<level_case> {};
 
 TEST_P(DeviceWatcherLevel, ActivityLineEndsByDisplayLevel)
