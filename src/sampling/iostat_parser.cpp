@@ -46,7 +46,7 @@ bool is_number(std::string_view token)
     memcpy(text, token.data(), token.size());
     text[token.size()] = '\0';
     char* end = nullptr;
-    strtod(text, &end);
+    (void)strtod(text, &end);
     return end == text + token.size() && end != text;
 }
 

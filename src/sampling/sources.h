@@ -36,7 +36,7 @@ constexpr std::size_t sample_line_size = 2048;
 bool read_piece(FILE* in, char (&line)[sample_line_size]);
 
 struct pipe_closer {
-    void operator()(FILE* f) const { pclose(f); }
+    void operator()(FILE* f) const { (void)pclose(f); }
 };
 using pipe_stream = std::unique_ptr<FILE, pipe_closer>;
 
@@ -45,7 +45,7 @@ using pipe_stream = std::unique_ptr<FILE, pipe_closer>;
 pipe_stream open_sampler_command(const char* command);
 
 struct file_closer {
-    void operator()(FILE* f) const { fclose(f); }
+    void operator()(FILE* f) const { (void)fclose(f); }
 };
 using file_stream = std::unique_ptr<FILE, file_closer>;
 

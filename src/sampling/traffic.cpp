@@ -95,7 +95,7 @@ void disp_traffic_data()
 {
     if (settings.disp_level <= 0)
         return;
-    fputs(device_operation_disp_done.load() > 0 ? "\n\n" : "\n", stdout);
+    (void)fputs(device_operation_disp_done.load() > 0 ? "\n\n" : "\n", stdout);
     const bool all = settings.disp_level >= 2;
     for (const traffic_entry* e = traffic_data; e != nullptr; e = e->next) {
         if (all)
