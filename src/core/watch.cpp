@@ -16,11 +16,6 @@ int idle_time = 0;
 
 namespace {
 
-void real_sleep(unsigned seconds)
-{
-    sleep(seconds);
-}
-
 void print_banner()
 {
     printf("\n監視開始\n");
@@ -71,7 +66,12 @@ bool watch_check(long long idle_seconds)
 
 }  // namespace
 
-void (*watch_sleep)(unsigned seconds) = real_sleep;
+void real_watch_sleep(unsigned seconds)
+{
+    sleep(seconds);
+}
+
+void (*watch_sleep)(unsigned seconds) = real_watch_sleep;
 
 void watch_start()
 {

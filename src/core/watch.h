@@ -10,8 +10,9 @@ extern std::atomic<int> device_operation_disp_done;
 // Idle seconds counted so far.
 extern int idle_time;
 
-// The loop's sleep between passes; tests replace it.
+// The loop's sleep between passes; tests replace it. The default sleeps.
 extern void (*watch_sleep)(unsigned seconds);
+void real_watch_sleep(unsigned seconds);
 
 // Prints the start banner and runs the loop; returns after an expiry when
 // watch_roop is 0 or less, once the device watchers are stopped.

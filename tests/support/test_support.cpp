@@ -21,20 +21,26 @@
 #include "devices/registry.h"
 #include "devices/watcher.h"
 #include "sampling/drive.h"
+#include "sampling/sources.h"
 #include "sampling/traffic.h"
 
 extern char** environ;
 
 void reset_program_state()
 {
+    // Watcher threads read the settings: stop them before anything changes.
+    device_data_clear();
+    device_seams_reset();
     settings_reset();
     traffic_data_clear();
     drive_data_clear();
-    device_data_clear();
+    sampling_warnings_reset();
+    sampling_seams_reset();
     device_operation.store(0);
     device_operation_disp_done.store(0);
     idle_time = 0;
     expiry_runner = run_command;
+    watch_sleep = real_watch_sleep;
 }
 
 std::string capture_stdout(const std::function<void()>& body)
