@@ -18,38 +18,11 @@ std::string refusal(const std::string& arg)
     return "対応しないパラメータ：" + arg + refusal_tail;
 }
 
-std::string joined(const std::vector<std::string>& args)
-{
-    std::string text;
-    for (const std::string& a : args)
-        text += "[" + a + "]";
-    return text;
-}
-
-struct args_case {
-    std::vector<std::string> args;
-    std::function<void(settings_record&)> change;  // nullptr: nothing changes
-    int result;
-    std::string output;
-};
-
-class Args : public ConfigTest {
-protected:
-    void expect_cases(const std::vector<args_case>& cases)
-    {
-        for (const args_case& c : cases) {
-            reset_program_state();
-            int result = 99;
-            EXPECT_EQ(parse_args(c.args, &result), c.output) << joined(c.args);
-            EXPECT_EQ(result, c.result) << joined(c.args);
-            expect_settings(settings_with(c.change), joined(c.args));
-        }
-    }
-};
+using Args = ConfigTest;
 
 TEST_F(Args, NothingBeyondTheProgramName)
 {
-    expect_cases({{{}, nullptr, 0, ""}});
+    expect_args_cases({{{}, nullptr, 0, ""}});
     int result = 99;
     char* argv[] = {nullptr};
     EXPECT_EQ(capture_stdout([&] { result = arg_anal(0, argv); }), "");
@@ -58,7 +31,7 @@ TEST_F(Args, NothingBeyondTheProgramName)
 
 TEST_F(Args, TimesAndDisplayLevel)
 {
-    expect_cases({
+    expect_args_cases({
         {{"-ex", "5"}, [](settings_record& s) { s.exfire_time = 300; }, 0, ""},
         {{"--exfire_time", "5"}, [](settings_record& s) { s.exfire_time = 300; }, 0, ""},
         {{"-ex", "1.5"}, [](settings_record& s) { s.exfire_time = 60; }, 0, ""},
@@ -79,7 +52,7 @@ TEST_F(Args, TimesAndDisplayLevel)
 
 TEST_F(Args, NetworkThresholdFamilies)
 {
-    expect_cases({
+    expect_args_cases({
         {{"-rx", "10"}, [](settings_record& s) { s.rx_threshold = 10; }, 0, ""},
         {{"-rxk", "10"}, [](settings_record& s) { s.rx_threshold = 10240; }, 0, ""},
         {{"-rxm", "10"}, [](settings_record& s) { s.rx_threshold = 10485760; }, 0, ""},
@@ -108,7 +81,7 @@ TEST_F(Args, NetworkThresholdFamilies)
 
 TEST_F(Args, DiskThresholdFamilies)
 {
-    expect_cases({
+    expect_args_cases({
         {{"-r", "2"}, [](settings_record& s) { s.read_threshold = 2; }, 0, ""},
         {{"-rm", "2"}, [](settings_record& s) { s.read_threshold = 2048; }, 0, ""},
         {{"--read_threshold", "2"}, [](settings_record& s) { s.read_threshold = 2; }, 0, ""},
@@ -128,7 +101,7 @@ TEST_F(Args, DiskThresholdFamilies)
 TEST_F(Args, CommandValues)
 {
     const std::string longest(511, 'c');
-    expect_cases({
+    expect_args_cases({
         {{"-c", "echo off"}, [](settings_record& s) { strcpy(s.command, "echo off"); }, 0, ""},
         {{"--command", "x"}, [](settings_record& s) { strcpy(s.command, "x"); }, 0, ""},
         {{"-c", "a", "-c", ""}, nullptr, 0, ""},
@@ -147,7 +120,7 @@ TEST_F(Args, CommandValues)
 
 TEST_F(Args, CounterSourceAndDiskPrefixes)
 {
-    expect_cases({
+    expect_args_cases({
         {{"-so", "kernel"}, [](settings_record& s) { s.counter_source = counter_source_kernel; }, 0, ""},
         {{"--counter_source", "kernel", "-so", "command"}, nullptr, 0, ""},
         {{"-so", "-n", "kernel"}, [](settings_record& s) {
@@ -173,7 +146,7 @@ TEST_F(Args, CounterSourceAndDiskPrefixes)
 
 TEST_F(Args, RefusedOptionsStopAtOnce)
 {
-    expect_cases({
+    expect_args_cases({
         {{"-"}, nullptr, -1, refusal("-")},
         {{"--"}, nullptr, -1, refusal("--")},
         {{"-zz", "-h"}, nullptr, -1, refusal("-zz")},
@@ -272,7 +245,7 @@ std::string help_text()
 
 TEST_F(Args, HelpIsPrintedAndEndsTheParse)
 {
-    expect_cases({
+    expect_args_cases({
         {{"-h"}, nullptr, -1, help_text()},
         {{"--help", "-l", "3"}, nullptr, -1, help_text()},
         {{"-n", "-h"}, [](settings_record& s) { s.watch_roop = -1; }, -1, help_text()},

@@ -246,53 +246,50 @@ private:
     const char* saved_system_ = nullptr;
 };
 
-TEST_F(ConfigSearch, LocalFileWinsAndTheSystemFileIsNotRead)
-{
-    dir.write("lullwatcher.conf", "DISP_LEVEL=2\n");
-    system_dir.write("lullwatcher.conf", "CHECK_INTERVAL=30\n");
-    EXPECT_EQ(search(), "");
-    expect_settings(settings_with([](settings_record& s) { s.disp_level = 2; }), "local");
-}
+struct search_case {
+    const char* title;
+    const char* local;  // nullptr: none; "/": a directory in its place
+    int local_mode;
+    const char* system;  // nullptr: none
+    std::function<void(settings_record&)> change;
+    std::function<std::string(const std::string& local, const std::string& system)> output;  // nullptr: ""
+};
 
-TEST_F(ConfigSearch, SystemFileWhenNoLocalOne)
+TEST_F(ConfigSearch, LocalFileFirstThenTheSystemFile)
 {
-    system_dir.write("lullwatcher.conf", "CHECK_INTERVAL=30\n");
-    EXPECT_EQ(search(), "");
-    EXPECT_EQ(settings.check_interval, 30);
-}
-
-TEST_F(ConfigSearch, NeitherFileNamesTheSystemPath)
-{
-    EXPECT_EQ(search(), "設定ファイルの読み込み失敗:" + system_path_ + "\n");
-    expect_settings(settings_with(nullptr), "defaults");
-}
-
-TEST_F(ConfigSearch, DirectoryInPlaceOfTheLocalFileIsPassedOver)
-{
-    ASSERT_EQ(mkdir((dir.path + "/lullwatcher.conf").c_str(), 0755), 0);
-    system_dir.write("lullwatcher.conf", "CHECK_INTERVAL=30\n");
-    EXPECT_EQ(search(), "");
-    EXPECT_EQ(settings.check_interval, 30);
+    const auto check_interval_30 = [](settings_record& s) { s.check_interval = 30; };
+    const search_case cases[] = {
+        {"local wins, the system file is not read", "DISP_LEVEL=2\n", 0644, "CHECK_INTERVAL=30\n",
+         [](settings_record& s) { s.disp_level = 2; }, nullptr},
+        {"system file when no local one", nullptr, 0, "CHECK_INTERVAL=30\n", check_interval_30, nullptr},
+        {"neither file names the system path", nullptr, 0, nullptr, nullptr,
+         [](const std::string&, const std::string& system) { return "設定ファイルの読み込み失敗:" + system + "\n"; }},
+        {"directory in place of the local file", "/", 0, "CHECK_INTERVAL=30\n", check_interval_30, nullptr},
+        {"unsafe local file passed over", "COMMAND=evil\n", 0666, "CHECK_INTERVAL=30\n", check_interval_30,
+         [](const std::string& local, const std::string&) {
+             return "設定ファイルを使用しません（他のユーザーが書き込み可能）：" + local + "\n";
+         }},
+        {"failed hand-over in the local file", "DISP_LEVEL=2\nFILE=gone.conf\n", 0644, "CHECK_INTERVAL=30\n",
+         [](settings_record& s) { s.disp_level = 2, s.check_interval = 30; },
+         [](const std::string&, const std::string&) { return std::string("設定ファイルの読み込み失敗:gone.conf\n"); }},
+    };
+    const std::string local = dir.path + "/lullwatcher.conf";
+    for (const search_case& c : cases) {
+        restart();
+        remove(local.c_str());
+        remove(system_path_.c_str());
+        if (c.local != nullptr && std::string(c.local) == "/")
+            ASSERT_EQ(mkdir(local.c_str(), 0755), 0);
+        else if (c.local != nullptr)
+            dir.write("lullwatcher.conf", c.local, c.local_mode);
+        if (c.system != nullptr)
+            system_dir.write("lullwatcher.conf", c.system);
+        EXPECT_EQ(search(), c.output ? c.output(local, system_path_) : "") << c.title;
+        expect_settings(settings_with(c.change), c.title);
+    }
+    // A directory named as a file is not read.
     std::string out;
     EXPECT_EQ(read(dir.path, &out), -1);
-}
-
-TEST_F(ConfigSearch, UnsafeLocalFileIsPassedOverForTheSystemFile)
-{
-    const std::string local = dir.write("lullwatcher.conf", "COMMAND=evil\n", 0666);
-    system_dir.write("lullwatcher.conf", "CHECK_INTERVAL=30\n");
-    EXPECT_EQ(search(), "設定ファイルを使用しません（他のユーザーが書き込み可能）：" + local + "\n");
-    EXPECT_STREQ(settings.command, "");
-    EXPECT_EQ(settings.check_interval, 30);
-}
-
-TEST_F(ConfigSearch, FailedHandOverInTheLocalFileAlsoReadsTheSystemFile)
-{
-    dir.write("lullwatcher.conf", "DISP_LEVEL=2\nFILE=gone.conf\n");
-    system_dir.write("lullwatcher.conf", "CHECK_INTERVAL=30\n");
-    EXPECT_EQ(search(), "設定ファイルの読み込み失敗:gone.conf\n");
-    EXPECT_EQ(settings.disp_level, 2);
-    EXPECT_EQ(settings.check_interval, 30);
 }
 
 }  // namespace

@@ -62,24 +62,44 @@ inline std::string parse_args(const std::vector<std::string>& args, int* result)
     return capture_stdout([&] { *result = arg_anal(static_cast<int>(storage.size()), argv.data()); });
 }
 
+// One command line and everything it must lead to.
+struct args_case {
+    std::vector<std::string> args;
+    std::function<void(settings_record&)> change;  // nullptr: nothing changes
+    int result;
+    std::string output;
+    std::vector<std::string> events = {};  // registered devices, in order
+};
+
 // Base of the configuration tests: defaults, an empty device list and the
 // captured device listing instead of the machine's.
 class ConfigTest : public ::testing::Test {
 protected:
-    void SetUp() override
+    void SetUp() override { restart(); }
+    void TearDown() override { reset_program_state(); }
+    // Back to the start state, with the captured listing.
+    void restart()
     {
         reset_program_state();
-        saved_listing_ = device_listing_command;
-        listing_ = std::string("cat ") + LW_FIXTURES + "/proc-bus-input-devices.txt";
         device_listing_command = listing_.c_str();
     }
-    void TearDown() override
+    // Parses each command line from the start state and compares the
+    // output, the result, every setting and the registered devices.
+    void expect_args_cases(const std::vector<args_case>& cases)
     {
-        device_listing_command = saved_listing_;
-        reset_program_state();
+        for (const args_case& c : cases) {
+            std::string context;
+            for (const std::string& a : c.args)
+                context += "[" + a + "]";
+            restart();
+            int result = 99;
+            EXPECT_EQ(parse_args(c.args, &result), c.output) << context;
+            EXPECT_EQ(result, c.result) << context;
+            expect_settings(settings_with(c.change), context);
+            EXPECT_EQ(registered_events(), c.events) << context;
+        }
     }
 
 private:
-    const char* saved_listing_ = nullptr;
-    std::string listing_;
+    const std::string listing_ = std::string("cat ") + LW_FIXTURES + "/proc-bus-input-devices.txt";
 };

@@ -7,69 +7,24 @@
 #include <string>
 
 #include "config/config_file.h"
-#include "core/settings.h"
-#include "devices/registry.h"
-#include "support/test_support.h"
+#include "config/config_helpers.h"
 
 namespace {
 
-const std::string packaging_dir = std::string(LW_FIXTURES) + "/../../packaging";
-const std::string sample_path = packaging_dir + "/lullwatcher.conf";
+const std::string sample_path = std::string(LW_FIXTURES) + "/../../packaging/lullwatcher.conf";
 
 std::string read_packaging_file(const std::string& name)
 {
     return read_fixture("../../packaging/" + name);
 }
 
-void expect_same_settings(const settings_record& got, const settings_record& want)
-{
-    EXPECT_EQ(got.disp_level, want.disp_level);
-    EXPECT_EQ(got.watch_roop, want.watch_roop);
-    EXPECT_EQ(got.disp_interval, want.disp_interval);
-    EXPECT_EQ(got.exfire_time, want.exfire_time);
-    EXPECT_EQ(got.check_interval, want.check_interval);
-    EXPECT_EQ(got.rx_threshold, want.rx_threshold);
-    EXPECT_EQ(got.tx_threshold, want.tx_threshold);
-    EXPECT_EQ(got.read_threshold, want.read_threshold);
-    EXPECT_EQ(got.write_threshold, want.write_threshold);
-    EXPECT_STREQ(got.command, want.command);
-    EXPECT_EQ(got.counter_source, want.counter_source);
-    EXPECT_STREQ(got.disk_prefixes, want.disk_prefixes);
-}
+using SampleConfig = ConfigTest;
 
-class SampleConfig : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        reset_program_state();
-        defaults = settings;
-    }
-    void TearDown() override { reset_program_state(); }
-
-    // Reads the sample with the program's reader; returns what it printed.
-    std::string read_sample(int& result)
-    {
-        return capture_stdout([&] { result = read_config(sample_path.c_str()); });
-    }
-
-    settings_record defaults{};
-};
-
-TEST_F(SampleConfig, GivesExactlyTheDefaultsSilently)
-{
-    int result = 0;
-    const std::string printed = read_sample(result);
-    EXPECT_EQ(result, 1);
-    // No line may be refused, confirmed or cut: the reader says nothing.
-    EXPECT_EQ(printed, "");
-    expect_same_settings(settings, defaults);
-    EXPECT_EQ(device_data, nullptr);
-}
-
-TEST_F(SampleConfig, ActiveLinesPutEveryNumericSettingBackToItsDefault)
+TEST_F(SampleConfig, ActiveLinesGiveExactlyTheDefaultsSilently)
 {
     // The sample's active lines must carry the defaults, not just leave them
     // alone: a user edits those lines.
+    const settings_record defaults = settings;
     settings.disp_level = 3;
     settings.disp_interval = 5;
     settings.exfire_time = 1800;
@@ -79,15 +34,11 @@ TEST_F(SampleConfig, ActiveLinesPutEveryNumericSettingBackToItsDefault)
     settings.read_threshold = 3;
     settings.write_threshold = 4;
     int result = 0;
-    read_sample(result);
-    EXPECT_EQ(settings.disp_level, defaults.disp_level);
-    EXPECT_EQ(settings.disp_interval, defaults.disp_interval);
-    EXPECT_EQ(settings.exfire_time, defaults.exfire_time);
-    EXPECT_EQ(settings.check_interval, defaults.check_interval);
-    EXPECT_EQ(settings.rx_threshold, defaults.rx_threshold);
-    EXPECT_EQ(settings.tx_threshold, defaults.tx_threshold);
-    EXPECT_EQ(settings.read_threshold, defaults.read_threshold);
-    EXPECT_EQ(settings.write_threshold, defaults.write_threshold);
+    // No line may be refused, confirmed or cut: the reader says nothing.
+    EXPECT_EQ(capture_stdout([&] { result = read_config(sample_path.c_str()); }), "");
+    EXPECT_EQ(result, 1);
+    expect_settings(defaults, sample_path);
+    EXPECT_EQ(device_data, nullptr);
 }
 
 // Every key of the configuration file, as a user writes it.
