@@ -1,6 +1,8 @@
 // Expiry commands: failures are reported, never passed over in silence.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include "core/command.h"
 #include "support/test_support.h"
 
@@ -11,51 +13,36 @@ int cannot_start(const char*)
     return -1;
 }
 
-class ExpiryCommand : public ::testing::Test {
-protected:
-    void SetUp() override { reset_program_state(); }
-    void TearDown() override { reset_program_state(); }
-};
-
-TEST_F(ExpiryCommand, SuccessPrintsNothing)
+TEST(ExpiryCommand, EachOutcomeIsReportedWithTheCommand)
 {
-    bool ok = false;
-    EXPECT_EQ(capture_stdout([&] { ok = run_reported("true"); }), "");
-    EXPECT_TRUE(ok);
+    const struct {
+        const char* command;
+        int (*runner)(const char*);
+        bool ok;
+        std::string output;
+    } cases[] = {
+        {"true", run_command, true, ""},
+        {"exit 3", run_command, false, "コマンド実行失敗：exit 3（終了ステータス 3）\n"},
+        {"lw-no-such-command-here 2>/dev/null", run_command, false,
+         "コマンド実行失敗：lw-no-such-command-here 2>/dev/null（終了ステータス 127）\n"},
+        {"kill -9 $$", run_command, false, "コマンド実行失敗：kill -9 $$（シグナル 9 で終了）\n"},
+        {"anything", cannot_start, false, "コマンド起動失敗：anything\n"},
+    };
+    for (const auto& c : cases) {
+        reset_program_state();
+        expiry_runner = c.runner;
+        bool ok = !c.ok;
+        EXPECT_EQ(capture_stdout([&] { ok = run_reported(c.command); }), c.output) << c.command;
+        EXPECT_EQ(ok, c.ok) << c.command;
+    }
+    reset_program_state();
 }
 
-TEST_F(ExpiryCommand, NonZeroStatusIsReportedWithTheCommand)
-{
-    bool ok = true;
-    EXPECT_EQ(capture_stdout([&] { ok = run_reported("exit 3"); }),
-              "コマンド実行失敗：exit 3（終了ステータス 3）\n");
-    EXPECT_FALSE(ok);
-}
-
-TEST_F(ExpiryCommand, MissingProgramIsReportedAsStatus127)
-{
-    const std::string out = capture_stdout([] { run_reported("lw-no-such-command-here 2>/dev/null"); });
-    EXPECT_EQ(out, "コマンド実行失敗：lw-no-such-command-here 2>/dev/null（終了ステータス 127）\n");
-}
-
-TEST_F(ExpiryCommand, DeathBySignalIsReported)
-{
-    EXPECT_EQ(capture_stdout([] { run_reported("kill -9 $$"); }),
-              "コマンド実行失敗：kill -9 $$（シグナル 9 で終了）\n");
-}
-
-TEST_F(ExpiryCommand, CommandThatCannotStartIsReported)
-{
-    expiry_runner = cannot_start;
-    EXPECT_EQ(capture_stdout([] { run_reported("anything"); }), "コマンド起動失敗：anything\n");
-}
-
-TEST_F(ExpiryCommand, RunnerWaitsAndReturnsTheStatus)
+TEST(ExpiryCommand, RunnerWaitsAndReturnsTheStatus)
 {
     temp_dir dir;
     const std::string mark = dir.path + "/mark";
-    const int status = run_command(("sleep 0.2; echo x > " + mark).c_str());
-    EXPECT_EQ(status, 0);
+    EXPECT_EQ(run_command(("sleep 0.2; echo x > " + mark).c_str()), 0);
     EXPECT_EQ(access(mark.c_str(), F_OK), 0);
 }
 

@@ -8,6 +8,8 @@
 #include "core/settings.h"
 #include "core/startup.h"
 #include "core/watch.h"
+#include "devices/registry.h"
+#include "devices/watcher.h"
 #include "support/test_support.h"
 
 namespace {
@@ -15,6 +17,8 @@ namespace {
 std::vector<std::string> commands_run;
 std::vector<int> idle_at_sleep;
 int stop_after_expiries = 1;
+// Device bits that the first sleep sets: a key press while the loop waits.
+uint32_t first_sleep_activity = 0;
 
 int record_command(const char* command_line)
 {
@@ -26,6 +30,8 @@ int record_command(const char* command_line)
 // has run, makes the next expiry end the loop.
 void record_sleep(unsigned)
 {
+    if (idle_at_sleep.empty())
+        device_operation.fetch_or(first_sleep_activity);
     idle_at_sleep.push_back(idle_time);
     if (static_cast<int>(commands_run.size()) >= stop_after_expiries)
         settings.watch_roop = -1;
@@ -39,6 +45,7 @@ protected:
         commands_run.clear();
         idle_at_sleep.clear();
         stop_after_expiries = 1;
+        first_sleep_activity = 0;
         expiry_runner = record_command;
         watch_sleep = record_sleep;
         // No activity source: every period is idle.
@@ -129,6 +136,40 @@ TEST_F(WatchLoop, LoopingRestartsTheCountAfterAnExpiry)
     EXPECT_EQ(out.substr(out.find(banner_end) + banner_end.size()),
               "\n継続時間：1分\n監視満了!!\n\n継続時間：1分\n監視満了!!\n");
 }
+
+struct device_loop_case {
+    int level;
+    const char* busy_line;
+};
+
+void PrintTo(const device_loop_case& c, std::ostream* os)
+{
+    *os << "level " << c.level;
+}
+
+class WatchLoopDevices : public WatchLoop, public ::testing::WithParamInterface<device_loop_case> {};
+
+TEST_P(WatchLoopDevices, ActivityOfTheFirstAndThirdDeviceResetsTheIdleTime)
+{
+    for (const char* event : {"event3", "event4", "event5"})
+        ASSERT_EQ(device_data_add(event), 0);
+    first_sleep_activity = 0x5;
+    settings.disp_level = GetParam().level;
+    settings.disp_interval = settings.check_interval = 60;
+    settings.exfire_time = 120;
+    settings.watch_roop = -1;
+    snprintf(settings.command, sizeof settings.command, "%s", "true");
+    const std::string out = capture_stdout(watch_start);
+    const std::string banner = "\n監視開始\n\t満了時間：2 分、表示間隔：60 秒、判定間隔：60 秒\n";
+    EXPECT_EQ(out, banner + "\n継続時間：1分\n" + GetParam().busy_line + "\n継続時間：1分\n監視満了!!\n");
+    EXPECT_EQ(commands_run, std::vector<std::string>{"true"});
+    EXPECT_EQ(idle_at_sleep, (std::vector<int>{60, 0, 60}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, WatchLoopDevices,
+                         ::testing::Values(device_loop_case{0, "\n継続時間：初期化\n"},
+                                           device_loop_case{1, "\n継続時間：初期化(操作あり)\n"},
+                                           device_loop_case{2, "\n継続時間：初期化(操作あり:event3/event5)\n"}));
 
 TEST(TimeCheck, AcceptsEqualValuesAndRefusesDisorder)
 {

@@ -1,12 +1,10 @@
-// The device check, alone and inside the watch loop.
+// The device check: which devices each level names, and the verdict.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "core/command.h"
 #include "core/settings.h"
-#include "core/watch.h"
 #include "devices/registry.h"
 #include "devices/watcher.h"
 #include "support/test_support.h"
@@ -82,75 +80,5 @@ TEST(DeviceCheckVerdict, EmptyMaskLeavesAnEarlierVerdictAlone)
     EXPECT_EQ(check.message, "x");
     reset_program_state();
 }
-
-// The loop with a fake sleep: device activity during the second period.
-std::vector<std::string> commands_run;
-int sleeps = 0;
-
-int record_command(const char* command_line)
-{
-    commands_run.push_back(command_line);
-    return 0;
-}
-
-// Stands for a key press on the first and third devices while the loop
-// sleeps after its first check.
-void sleep_with_activity(unsigned)
-{
-    if (++sleeps == 1)
-        device_operation.fetch_or(0x5u);
-}
-
-struct loop_case {
-    int level;
-    const char* busy_line;
-};
-
-void PrintTo(const loop_case& c, std::ostream* os)
-{
-    *os << "level " << c.level;
-}
-
-class DeviceActivityInTheLoop : public ::testing::TestWithParam<loop_case> {
-protected:
-    void SetUp() override
-    {
-        reset_program_state();
-        commands_run.clear();
-        sleeps = 0;
-        expiry_runner = record_command;
-        saved_sleep_ = watch_sleep;
-        watch_sleep = sleep_with_activity;
-        settings.rx_threshold = settings.tx_threshold = 0;
-        settings.read_threshold = settings.write_threshold = 0;
-        settings.disp_interval = settings.check_interval = 60;
-        settings.exfire_time = 120;
-        settings.watch_roop = -1;
-        snprintf(settings.command, sizeof settings.command, "%s", "true");
-        for (const char* event : {"event3", "event4", "event5"})
-            ASSERT_EQ(device_data_add(event), 0);
-    }
-    void TearDown() override
-    {
-        watch_sleep = saved_sleep_;
-        reset_program_state();
-    }
-    void (*saved_sleep_)(unsigned) = nullptr;
-};
-
-TEST_P(DeviceActivityInTheLoop, BusyPeriodResetsTheIdleTime)
-{
-    settings.disp_level = GetParam().level;
-    const std::string out = capture_stdout(watch_start);
-    const std::string banner = "\n監視開始\n\t満了時間：2 分、表示間隔：60 秒、判定間隔：60 秒\n";
-    EXPECT_EQ(out, banner + "\n継続時間：1分\n" + GetParam().busy_line + "\n継続時間：1分\n監視満了!!\n");
-    EXPECT_EQ(commands_run, std::vector<std::string>{"true"});
-    EXPECT_EQ(sleeps, 3);
-}
-
-INSTANTIATE_TEST_SUITE_P(Levels, DeviceActivityInTheLoop,
-                         ::testing::Values(loop_case{0, "\n継続時間：初期化\n"},
-                                           loop_case{1, "\n継続時間：初期化(操作あり)\n"},
-                                           loop_case{2, "\n継続時間：初期化(操作あり:event3/event5)\n"}));
 
 }  // namespace
