@@ -1,5 +1,5 @@
 // The disk sampler: the "iostat" parser on the old and the current sysstat
-// layouts, the watched name prefixes, the progress lines and the disk check.
+// layouts, the watched name prefixes and the progress lines.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -156,44 +156,5 @@ INSTANTIATE_TEST_SUITE_P(
         drive_display_case{"level2_read_only", 2, 1, 0, all_drive_lines},
         drive_display_case{"level3_defaults", 3, 1024, 1024, all_drive_lines}),
     [](const ::testing::TestParamInfo<drive_display_case>& info) { return std::string(info.param.label); });
-
-// The disk check.
-class DriveCheck : public SamplingTest {
-protected:
-    static void grow(const std::vector<std::tuple<std::string, uint64_t, uint64_t>>& growth)
-    {
-        for (const auto& g : growth)
-            drive_data_add(std::get<0>(g).c_str(), 1000, 1000);
-        for (const auto& g : growth)
-            drive_data_add(std::get<0>(g).c_str(), 1000 + std::get<1>(g), 1000 + std::get<2>(g));
-    }
-};
-
-TEST_F(DriveCheck, EachTextOnceInTheOrderFirstMet)
-{
-    settings.read_threshold = 10;
-    settings.write_threshold = 10;
-    grow({{"sda", 0, 11}, {"sdb", 11, 11}, {"sdc", 50, 50}});
-    activity_check check;
-    check.message = "(受信トラフィック閾値以上)";
-    drive_data_check(check);
-    EXPECT_TRUE(check.busy);
-    EXPECT_EQ(check.message, "(受信トラフィック閾値以上)(書き込み閾値以上)(読み込み閾値以上)");
-}
-
-TEST_F(DriveCheck, GrowthEqualToTheThresholdIsIdleAndGrowthIsClearedAfterACheck)
-{
-    settings.read_threshold = 10;
-    settings.write_threshold = 0;  // unwatched, cleared all the same
-    grow({{"sda", 10, 5000}, {"sdb", 10, 1}});
-    activity_check check;
-    drive_data_check(check);
-    EXPECT_FALSE(check.busy);
-    EXPECT_EQ(check.message, "");
-    for (const auto& r : drive_records()) {
-        EXPECT_EQ(std::get<2>(r), 0u);
-        EXPECT_EQ(std::get<4>(r), 0u);
-    }
-}
 
 }  // namespace

@@ -23,25 +23,27 @@ protected:
 
 TEST_F(KernelCounters, ProcNetDevGivesTheRecordsOfIfconfig)
 {
-    // Captures of this kind of virtual machine taken at one moment:
-    // ifb0 and ifb1 are down and not listed by "ifconfig".
-    set_interfaces_down({"ifb0", "ifb1"});
-    ASSERT_EQ(feed_ifconfig(read_fixture("ifconfig-vm.txt")), 2);
-    const auto from_command = traffic_records();
-    traffic_data_clear();
-    EXPECT_EQ(feed(parse_proc_net_dev, read_fixture("proc-net-dev-vm.txt")), 2);
-    EXPECT_EQ(traffic_records(), from_command);
-    EXPECT_EQ(std::get<0>(from_command[0]), "eth0");
-}
-
-TEST_F(KernelCounters, DesktopInterfacesInTheOrderOfIfconfig)
-{
-    set_interfaces_down({"virbr0"});
-    feed_ifconfig(read_fixture("ifconfig-net-tools-2.10.txt"));
-    const auto from_command = traffic_records();
-    traffic_data_clear();
-    EXPECT_EQ(feed(parse_proc_net_dev, read_fixture("proc-net-dev-desktop.txt")), 4);
-    EXPECT_EQ(traffic_records(), from_command);
+    // Captures of each machine taken at one moment; the interfaces that are
+    // down are not listed by "ifconfig".
+    const struct {
+        const char* ifconfig;
+        const char* net_dev;
+        std::set<std::string> down;
+        int count;
+    } captures[] = {
+        {"ifconfig-vm.txt", "proc-net-dev-vm.txt", {"ifb0", "ifb1"}, 2},
+        {"ifconfig-net-tools-2.10.txt", "proc-net-dev-desktop.txt", {"virbr0"}, 4},
+    };
+    for (const auto& c : captures) {
+        reset();
+        set_interfaces_down(c.down);
+        feed_ifconfig(read_fixture(c.ifconfig));
+        const auto from_command = traffic_records();
+        ASSERT_EQ(from_command.size(), static_cast<size_t>(c.count)) << c.ifconfig;
+        traffic_data_clear();
+        EXPECT_EQ(feed(parse_proc_net_dev, read_fixture(c.net_dev)), c.count) << c.net_dev;
+        EXPECT_EQ(traffic_records(), from_command) << c.net_dev;
+    }
 }
 
 TEST_F(KernelCounters, UpInterfacesInNaturalOrder)

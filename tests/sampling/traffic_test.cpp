@@ -1,5 +1,5 @@
-// The network sampler: the "ifconfig" parser on real layouts, the records,
-// the progress lines and the network check.
+// The network sampler: the "ifconfig" parser on real layouts, the records
+// and the progress lines.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -196,59 +196,6 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(SamplingTest, TrafficDisplayPrintsALineFeedEvenWithoutInterfaces)
 {
     EXPECT_EQ(capture_stdout(disp_traffic_data), "\n");
-}
-
-// The network check.
-class TrafficCheck : public SamplingTest {
-protected:
-    // Records interfaces with the given growth since the last check.
-    static void grow(const std::vector<std::tuple<std::string, uint64_t, uint64_t>>& growth)
-    {
-        for (const auto& g : growth)
-            traffic_data_add(std::get<0>(g).c_str(), 1000, 1000);
-        for (const auto& g : growth)
-            traffic_data_add(std::get<0>(g).c_str(), 1000 + std::get<1>(g), 1000 + std::get<2>(g));
-    }
-};
-
-TEST_F(TrafficCheck, EachTextOnceInTheOrderFirstMet)
-{
-    settings.rx_threshold = 100;
-    settings.tx_threshold = 100;
-    grow({{"eth0", 5, 101}, {"eth1", 101, 500}, {"eth2", 900, 900}});
-    activity_check check;
-    check.message = "(event3)";
-    traffic_data_check(check);
-    EXPECT_TRUE(check.busy);
-    EXPECT_EQ(check.message, "(event3)(送信トラフィック閾値以上)(受信トラフィック閾値以上)");
-}
-
-TEST_F(TrafficCheck, GrowthEqualToTheThresholdIsIdleAndGrowthIsNeverSummed)
-{
-    settings.rx_threshold = 100;
-    settings.tx_threshold = 0;
-    grow({{"eth0", 100, 5000}, {"eth1", 100, 0}});
-    activity_check check;
-    traffic_data_check(check);
-    EXPECT_FALSE(check.busy);
-    EXPECT_EQ(check.message, "");
-}
-
-TEST_F(TrafficCheck, AllGrowthIsClearedAfterACheck)
-{
-    settings.rx_threshold = 10;
-    settings.tx_threshold = 0;  // unwatched, cleared all the same
-    grow({{"eth0", 50, 70}, {"lo", 3, 4}});
-    activity_check check;
-    traffic_data_check(check);
-    EXPECT_EQ(check.message, "(受信トラフィック閾値以上)");
-    for (const auto& r : traffic_records()) {
-        EXPECT_EQ(std::get<2>(r), 0u);
-        EXPECT_EQ(std::get<4>(r), 0u);
-    }
-    activity_check next;
-    traffic_data_check(next);
-    EXPECT_FALSE(next.busy);
 }
 
 }  // namespace
