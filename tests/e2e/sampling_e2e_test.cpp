@@ -118,31 +118,30 @@ private:
     }
 };
 
-bool executable(const char* path)
+// Runs with 1 MB received per check as the threshold while bursts go over
+// the loopback interface, until a check finds it busy.
+run_result run_with_loopback_traffic(const std::string& path)
 {
-    return access(path, X_OK) == 0;
-}
-
-TEST(SamplingE2E, RealIfconfigSeesLoopbackTraffic)
-{
-    const char* real = executable("/usr/sbin/ifconfig") ? "/usr/sbin/ifconfig"
-                       : executable("/sbin/ifconfig")   ? "/sbin/ifconfig"
-                                                        : nullptr;
-    if (real == nullptr)
-        GTEST_SKIP() << "ifconfig (net-tools) is not installed";
-    temp_dir fakes;
-    ASSERT_EQ(symlink(real, (fakes.path + "/ifconfig").c_str()), 0);
     run_options opt;
-    opt.path = fakes.path;
+    opt.path = path;
     opt.args = {"-c", "true", "-di", "1", "-ci", "2", "-ex", "1", "-rx", "1048576", "-r", "0", "-w", "0"};
     opt.env["LW_SLEEP_MS"] = "50";
     opt.until = "継続時間：初期化(受信トラフィック閾値以上)\n";
     opt.timeout_seconds = 15;
-    run_result r;
-    {
-        loopback_traffic traffic;
-        r = run_lullwatcher(opt);
-    }
+    const loopback_traffic traffic;
+    return run_lullwatcher(opt);
+}
+
+TEST(SamplingE2E, RealIfconfigSeesLoopbackTraffic)
+{
+    const char* real = access("/usr/sbin/ifconfig", X_OK) == 0 ? "/usr/sbin/ifconfig"
+                       : access("/sbin/ifconfig", X_OK) == 0   ? "/sbin/ifconfig"
+                                                               : nullptr;
+    if (real == nullptr)
+        GTEST_SKIP() << "ifconfig (net-tools) is not installed";
+    temp_dir fakes;
+    ASSERT_EQ(symlink(real, (fakes.path + "/ifconfig").c_str()), 0);
+    const run_result r = run_with_loopback_traffic(fakes.path);
     EXPECT_FALSE(r.timed_out) << r.output;
     EXPECT_NE(r.output.find("\nlo : RX increased bytes : "), std::string::npos) << r.output;
     EXPECT_EQ(r.output.find("警告"), std::string::npos) << r.output;
@@ -150,17 +149,7 @@ TEST(SamplingE2E, RealIfconfigSeesLoopbackTraffic)
 
 TEST(SamplingE2E, WithoutIfconfigTheKernelCountersSeeLoopbackTraffic)
 {
-    run_options opt;
-    opt.path = "";  // no ifconfig: only the stand-ins for shutdown and sync
-    opt.args = {"-c", "true", "-di", "1", "-ci", "2", "-ex", "1", "-rx", "1048576", "-r", "0", "-w", "0"};
-    opt.env["LW_SLEEP_MS"] = "50";
-    opt.until = "継続時間：初期化(受信トラフィック閾値以上)\n";
-    opt.timeout_seconds = 15;
-    run_result r;
-    {
-        loopback_traffic traffic;
-        r = run_lullwatcher(opt);
-    }
+    const run_result r = run_with_loopback_traffic("");  // only the stand-ins for shutdown and sync
     EXPECT_FALSE(r.timed_out) << r.output;
     EXPECT_NE(r.output.find("警告：ifconfig の出力からインターフェースを読み取れないため、"
                             "以後はカーネルのカウンタ（/proc/net/dev）で監視します。\n"),

@@ -1,6 +1,7 @@
-// End-to-end runs of the built binary: start-up and the default expiry
-// action. Every run finds harmless stand-ins for shutdown and sync first on
-// its PATH; runs that reach the default action have ONLY those on PATH.
+// End-to-end runs of the built binary: start-up, configuration files,
+// refusals and the expiry action. Every run finds harmless stand-ins for
+// shutdown and sync first on its PATH; runs that could reach the default
+// action have ONLY those on PATH.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,15 +12,39 @@
 
 namespace {
 
-bool system_config_exists()
+// Short times, no sampling, one expiry, then the end: by options and as a file.
+const std::vector<std::string> quick_args = {"-ex", "1", "-ci", "10", "-di", "10", "-n",
+                                             "-rx", "0",  "-r",  "0",  "-w",  "0"};
+const std::string quick_file =
+    "// quick test run\nCOMMAND=echo from-file\nEXFIRE_TIME=1\nCHECK_INTERVAL=10\nDISP_INTERVAL=10\nNOT_ROOP\n"
+    "RX_THRESHOLD=0\nREAD_THRESHOLD=0\nWRITE_THRESHOLD=0\n";
+const std::string quick_run =
+    "\n監視開始\n"
+    "\t満了時間：1 分、表示間隔：10 秒、判定間隔：10 秒\n"
+    "\n継続時間：0分\n\n継続時間：0分\n\n継続時間：0分\n\n継続時間：0分\n\n継続時間：0分\n"
+    "監視満了!!\n";
+const std::string command_from_file = "コマンド設定：echo from-file\n";
+
+std::vector<std::string> with(std::vector<std::string> args, const std::vector<std::string>& more)
 {
-    struct stat st;
-    return stat("/etc/lullwatcher/lullwatcher.conf", &st) == 0;
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+}
+
+// Runs with nothing but the stand-ins on PATH.
+run_result run_guarded(const std::vector<std::string>& args, const std::string& cwd = "")
+{
+    run_options opt;
+    opt.path = "";
+    opt.args = args;
+    opt.cwd = cwd;
+    return run_lullwatcher(opt);
 }
 
 TEST(StartupE2E, WithoutAnyFileRunsOnDefaultsAndRunsTheDefaultAction)
 {
-    if (system_config_exists())
+    struct stat st;
+    if (stat("/etc/lullwatcher/lullwatcher.conf", &st) == 0)
         GTEST_SKIP() << "a system configuration file is installed on this machine";
     temp_dir cwd;
     run_options opt;
@@ -43,79 +68,71 @@ TEST(StartupE2E, WithoutAnyFileRunsOnDefaultsAndRunsTheDefaultAction)
         << r.output;
 }
 
-// Short times, no sampling, one expiry, then the end.
-const std::vector<std::string> quick_expiry = {"-ex", "1", "-ci", "10", "-di", "10", "-n",
-                                               "-rx", "0",  "-r",  "0",  "-w",  "0"};
-
-std::vector<std::string> with(std::vector<std::string> args, const std::vector<std::string>& more)
-{
-    args.insert(args.end(), more.begin(), more.end());
-    return args;
-}
-
-const std::string quick_banner =
-    "\n監視開始\n"
-    "\t満了時間：1 分、表示間隔：10 秒、判定間隔：10 秒\n";
-const std::string five_idle_checks =
-    "\n継続時間：0分\n\n継続時間：0分\n\n継続時間：0分\n\n継続時間：0分\n\n継続時間：0分\n";
-
-TEST(StartupE2E, InconsistentTimesAreRefusedBeforeTheBanner)
-{
-    run_options opt;
-    opt.args = {"-c", "true", "-di", "61", "-ci", "60"};
-    const run_result r = run_lullwatcher(opt);
-    EXPECT_EQ(r.output,
-              "時間設定に誤りがあります。\n表示間隔 ＜ チェック間隔 ＜ 満了時間で設定してください。\n"
-              "現状： 61 60 600\n");
-    EXPECT_EQ(r.status, 255);
-}
-
-TEST(StartupE2E, OneExpiryWithTheGivenCommandThenTheEnd)
-{
-    run_options opt;
-    opt.path = "";
-    opt.args = with(quick_expiry, {"-c", "echo expired"});
-    const run_result r = run_lullwatcher(opt);
-    ASSERT_FALSE(r.timed_out) << r.output;
-    EXPECT_EQ(r.output, quick_banner + five_idle_checks + "監視満了!!\nexpired\n");
-    EXPECT_EQ(r.status, 0);
-}
-
-TEST(StartupE2E, HelpEndsWithStatus255)
-{
-    run_options opt;
-    opt.args = {"-c", "true", "-h"};
-    const run_result r = run_lullwatcher(opt);
-    EXPECT_EQ(r.output.rfind("名前\n\tlullwatcher -  オートシャットダウン\n", 0), 0u) << r.output;
-    EXPECT_EQ(r.output.find("監視開始"), std::string::npos);
-    EXPECT_EQ(r.status, 255);
-}
-
-TEST(StartupE2E, AnyArgumentSuppressesTheFileSearch)
+TEST(StartupE2E, FileInTheWorkingDirectoryIsReadOnlyWithoutArguments)
 {
     temp_dir cwd;
-    cwd.write("lullwatcher.conf", "COMMAND=echo from-file\nDISP_LEVEL=3\n");
-    run_options opt;
-    opt.cwd = cwd.path;
-    opt.path = "";
-    opt.args = with(quick_expiry, {"-c", "echo from-args"});
-    const run_result r = run_lullwatcher(opt);
-    EXPECT_EQ(r.output, quick_banner + five_idle_checks + "監視満了!!\nfrom-args\n");
+    cwd.write("lullwatcher.conf", quick_file);
+    run_result r = run_guarded({}, cwd.path);
+    EXPECT_EQ(r.output, command_from_file + quick_run + "from-file\n");
+    EXPECT_EQ(r.status, 0);
+
+    r = run_guarded(with(quick_args, {"-c", "echo from-args"}), cwd.path);
+    EXPECT_EQ(r.output, quick_run + "from-args\n");
     EXPECT_EQ(r.status, 0);
 }
 
-TEST(StartupE2E, WithoutArgumentsTheFileInTheWorkingDirectoryIsRead)
+TEST(StartupE2E, FileInTheWorkingDirectoryThatOthersCanWriteIsNotUsed)
 {
     temp_dir cwd;
-    cwd.write("lullwatcher.conf",
-              "// quick test run\nCOMMAND=echo from-file\nEXFIRE_TIME=1\nCHECK_INTERVAL=10\n"
-              "DISP_INTERVAL=10\nNOT_ROOP\nRX_THRESHOLD=0\nREAD_THRESHOLD=0\nWRITE_THRESHOLD=0\n");
+    const std::string conf = cwd.write("lullwatcher.conf", quick_file, 0666);
     run_options opt;
     opt.cwd = cwd.path;
-    opt.path = "";  // only the stand-ins, should the file not be read
+    opt.path = "";  // the defaults apply: only the stand-ins
+    opt.until = "\n監視開始\n";
     const run_result r = run_lullwatcher(opt);
-    EXPECT_EQ(r.output, "コマンド設定：echo from-file\n" + quick_banner + five_idle_checks + "監視満了!!\nfrom-file\n");
+    const std::string refusal = "設定ファイルを使用しません（他のユーザーが書き込み可能）：" + conf + "\n";
+    EXPECT_EQ(r.output.rfind(refusal, 0), 0u) << r.output;
+    EXPECT_EQ(r.output.find("from-file"), std::string::npos) << r.output;
+}
+
+TEST(StartupE2E, FileNamedByAnOptionOverridesWhatCameBeforeAndCyclesAreReported)
+{
+    temp_dir dir;
+    const std::string conf = dir.write("quick.conf", quick_file);
+    run_result r = run_guarded({"-c", "echo from-args", "-f", conf});
+    EXPECT_EQ(r.output, command_from_file + quick_run + "from-file\n");
     EXPECT_EQ(r.status, 0);
+
+    const std::string loop = dir.path + "/loop.conf";
+    dir.write("loop.conf", quick_file + "FILE=" + loop + "\n");
+    r = run_guarded({"-f", loop});
+    EXPECT_EQ(r.output, command_from_file + "設定ファイルの引き継ぎが循環しています：" + loop + "\n" +
+                            "設定ファイルの読み込み失敗:" + loop + "\n" + quick_run + "from-file\n");
+    EXPECT_EQ(r.status, 0);
+}
+
+TEST(StartupE2E, RefusalsEndWithStatus255BeforeTheBanner)
+{
+    const struct {
+        std::vector<std::string> args;
+        std::string output;
+        bool start_only;  // the help: only its start is compared here
+    } cases[] = {
+        {{"-c", "true", "-di", "61", "-ci", "60"},
+         "時間設定に誤りがあります。\n表示間隔 ＜ チェック間隔 ＜ 満了時間で設定してください。\n現状： 61 60 600\n", false},
+        {{"-c", "true", "-so", "kernal"},
+         "対応しないパラメータ：kernal\n起動できませんでした。--helpで確認してください。\n", false},
+        {{"-c", "true", "-zz", "-h"},
+         "対応しないパラメータ：-zz\n起動できませんでした。--helpで確認してください。\n", false},
+        {{"-c", std::string(600, 'x')}, "コマンドが長すぎます（600 バイト、上限 511 バイト）\n起動できませんでした。\n", false},
+        {{"-c", "true", "-h"}, "名前\n\tlullwatcher -  オートシャットダウン\n", true},
+    };
+    for (const auto& c : cases) {
+        const run_result r = run_guarded(c.args);
+        EXPECT_EQ(c.start_only ? r.output.substr(0, c.output.size()) : r.output, c.output);
+        EXPECT_EQ(r.output.find("監視開始"), std::string::npos);
+        EXPECT_EQ(r.status, 255) << r.output;
+    }
 }
 
 }  // namespace
