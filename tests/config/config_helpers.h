@@ -9,7 +9,7 @@
 
 #include "config/args.h"
 #include "core/settings.h"
-#include "devices/registry.h"
+#include "devices/device_test_support.h"
 #include "support/test_support.h"
 
 // The defaults with one change applied: what a case expects.
@@ -39,15 +39,6 @@ inline void expect_settings(const settings_record& want, const std::string& cont
     EXPECT_STREQ(settings.command, want.command);
     EXPECT_EQ(settings.counter_source, want.counter_source);
     EXPECT_STREQ(settings.disk_prefixes, want.disk_prefixes);
-}
-
-// The event names registered so far, in list order.
-inline std::vector<std::string> registered_events()
-{
-    std::vector<std::string> events;
-    for (const device_entry* e = device_data; e != nullptr; e = e->next)
-        events.emplace_back(e->event);
-    return events;
 }
 
 // Runs arg_anal on the program name and args; returns what it printed.

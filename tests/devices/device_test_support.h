@@ -1,5 +1,6 @@
-// Helpers of the device tests: standard output watched while watcher
-// threads write to it, and FIFOs that stand in for event devices.
+// Helpers of the device tests: the registered names, standard output
+// watched while watcher threads write to it, and FIFOs that stand in for
+// event devices.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,6 +17,17 @@
 #include <thread>
 #include <unistd.h>
 #include <vector>
+
+#include "devices/registry.h"
+
+// The event names registered so far, in list order.
+inline std::vector<std::string> registered_events()
+{
+    std::vector<std::string> events;
+    for (const device_entry* e = device_data; e != nullptr; e = e->next)
+        events.emplace_back(e->event);
+    return events;
+}
 
 // Redirects standard output into a temporary file for its lifetime, and can
 // wait until the text written so far satisfies a condition.

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "devices/device_test_support.h"
 #include "devices/registry.h"
 #include "devices/watcher.h"
 #include "support/test_support.h"
@@ -14,14 +15,6 @@ namespace {
 const char listing_fixture[] = "proc-bus-input-devices.txt";
 // The UTF-8 keyboard of the capture, "ＵＳＢ キーボード".
 const std::string usb_keyboard = "\"\xEF\xBC\xB5\xEF\xBC\xB3\xEF\xBC\xA2 \xE3\x82\xAD\xE3\x83\xBC\xE3\x83\x9C\xE3\x83\xBC\xE3\x83\x89\"";
-
-std::vector<std::string> registered_events()
-{
-    std::vector<std::string> events;
-    for (const device_entry* e = device_data; e != nullptr; e = e->next)
-        events.push_back(e->event);
-    return events;
-}
 
 class Registry : public ::testing::Test {
 protected:

@@ -61,6 +61,13 @@ protected:
         ASSERT_EQ(device_data_add(event.c_str()), 0);
         device_thread_create();
     }
+    // Watches event7 at the display level; true once the watcher opened it.
+    bool watch_event7(fake_device& device, int level)
+    {
+        settings.disp_level = level;
+        watch("event7");
+        return device.connect();
+    }
 
     temp_dir dir_;
     std::string prefix_;
@@ -69,10 +76,8 @@ protected:
 
 TEST_F(DeviceWatcher, EachEventOfAKeyPressGivesItsOwnLine)
 {
-    settings.disp_level = 3;
     fake_device keyboard(device_path("event7"));
-    watch("event7");
-    ASSERT_TRUE(keyboard.connect());
+    ASSERT_TRUE(watch_event7(keyboard, 3));
     // Scan code, key and synchronisation, as the kernel reports one press.
     keyboard.send_event(4);
     keyboard.send_event(1);
@@ -100,10 +105,8 @@ class DeviceWatcherLevel : public DeviceWatcher, public ::testing::WithParamInte
 
 TEST_P(DeviceWatcherLevel, ActivityLineEndsByDisplayLevel)
 {
-    settings.disp_level = GetParam().level;
     fake_device remote(device_path("event7"));
-    watch("event7");
-    ASSERT_TRUE(remote.connect());
+    ASSERT_TRUE(watch_event7(remote, GetParam().level));
     remote.send_event(1);
     // The bit is set after the line is printed, and the flush follows it.
     ASSERT_TRUE(stdout_tap::wait_until([] { return device_operation.load() != 0; }));
@@ -122,10 +125,8 @@ INSTANTIATE_TEST_SUITE_P(Levels, DeviceWatcherLevel,
 
 TEST_F(DeviceWatcher, ShortReadIsReportedWithoutSettingTheBit)
 {
-    settings.disp_level = 3;
     fake_device mouse(device_path("event7"));
-    watch("event7");
-    ASSERT_TRUE(mouse.connect());
+    ASSERT_TRUE(watch_event7(mouse, 3));
     const unsigned char piece[10] = {};
     mouse.send_bytes(piece, sizeof piece);
     ASSERT_TRUE(tap_.wait_for("size:10\n"));
@@ -139,10 +140,8 @@ TEST_F(DeviceWatcher, ShortReadIsReportedWithoutSettingTheBit)
 
 TEST_F(DeviceWatcher, EndOfFilePausesAndReopensInsteadOfSpinning)
 {
-    settings.disp_level = 3;
     fake_device keyboard(device_path("event7"));
-    watch("event7");
-    ASSERT_TRUE(keyboard.connect());
+    ASSERT_TRUE(watch_event7(keyboard, 3));
     keyboard.send_event(1);
     ASSERT_TRUE(tap_.wait_for("event7操作を検知! (1)\n"));
     keyboard.hang_up();
@@ -224,8 +223,7 @@ TEST_F(DeviceWatcher, ThirtyFourthDeviceSharesTheSecondDevicesBit)
 TEST_F(DeviceWatcher, DeviceIsNotInheritedByCommands)
 {
     fake_device keyboard(device_path("event7"));
-    watch("event7");
-    ASSERT_TRUE(keyboard.connect());
+    ASSERT_TRUE(watch_event7(keyboard, settings.disp_level));
     // The watcher's open() returns after the writer met it.
     std::vector<int> readers;
     ASSERT_TRUE(stdout_tap::wait_until([&] { return (readers = keyboard.readers()).size() == 1; }));
