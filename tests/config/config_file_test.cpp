@@ -48,6 +48,13 @@ protected:
         *out = capture_stdout([&] { result = read_config(path.c_str()); });
         return result;
     }
+    // Reads path and compares the result and everything printed.
+    void expect_read(const std::string& path, int result, const std::string& output)
+    {
+        std::string out;
+        EXPECT_EQ(read(path, &out), result) << path;
+        EXPECT_EQ(out, output) << path;
+    }
     temp_dir dir;
 };
 
@@ -57,9 +64,7 @@ TEST_F(ConfigFile, ExampleFileSetsEverythingItNames)
                                        "// idle watch settings\nEXFIRE_TIME=30\nCHECK_INTERVAL=60\n"
                                        "DISP_INTERVAL=10\nRX_THRESHOLD_KB=512\nREAD_THRESHOLD_MB=2\n"
                                        "DISP_LEVEL=2\nCOMMAND=shutdown -h now\n");
-    std::string out;
-    EXPECT_EQ(read(path, &out), 1);
-    EXPECT_EQ(out, "コマンド設定：shutdown -h now\n");
+    expect_read(path, 1, "コマンド設定：shutdown -h now\n");
     expect_settings(settings_with([](settings_record& s) {
                         s.exfire_time = 1800;
                         s.rx_threshold = 512 * 1024;
@@ -72,11 +77,8 @@ TEST_F(ConfigFile, ExampleFileSetsEverythingItNames)
 
 TEST_F(ConfigFile, MissingOrEmptyFile)
 {
-    std::string out;
-    EXPECT_EQ(read(dir.path + "/none.conf", &out), -1);
-    EXPECT_EQ(out, "");
-    EXPECT_EQ(read(dir.write("empty.conf", ""), &out), 1);
-    EXPECT_EQ(out, "");
+    expect_read(dir.path + "/none.conf", -1, "");
+    expect_read(dir.write("empty.conf", ""), 1, "");
     expect_settings(settings_with(nullptr), "nothing read");
 }
 
@@ -84,9 +86,7 @@ TEST_F(ConfigFile, HandOverReadsTheTargetAndNeverTheRest)
 {
     const std::string b = dir.write("b.conf", "CHECK_INTERVAL=30\n");
     const std::string a = dir.write("a.conf", "EXFIRE_TIME=30\nFILE=" + b + "\nDISP_LEVEL=3\n");
-    std::string out;
-    EXPECT_EQ(read(a, &out), 1);
-    EXPECT_EQ(out, "");
+    expect_read(a, 1, "");
     expect_settings(settings_with([](settings_record& s) {
                         s.exfire_time = 1800;
                         s.check_interval = 30;
@@ -108,9 +108,7 @@ TEST_F(ConfigFile, HandOverToAFileThatCannotBeOpenedKeepsWhatWasApplied)
     for (const auto& c : cases) {
         reset_program_state();
         dir.write("m.conf", "DISP_LEVEL=0\nFILE=" + c.target + "\nDISP_LEVEL=3\n");
-        std::string out;
-        EXPECT_EQ(read(dir.path + "/m.conf", &out), -1);
-        EXPECT_EQ(out, c.message);
+        expect_read(dir.path + "/m.conf", -1, c.message);
         EXPECT_EQ(settings.disp_level, 0);
     }
 }
@@ -122,8 +120,7 @@ TEST_F(ConfigFile, RelativeHandOverIsResolvedAgainstTheWorkingDirectory)
     dir.write("sub/b.conf", "DISP_LEVEL=3\n");
     dir.write("sub/a.conf", "FILE=b.conf\n");
     const scoped_cwd cwd(dir.path);
-    std::string out;
-    EXPECT_EQ(read("sub/a.conf", &out), 1);
+    expect_read("sub/a.conf", 1, "");
     EXPECT_EQ(settings.disp_level, 2);
 }
 
@@ -145,15 +142,12 @@ TEST_F(ConfigFile, NoFileStaysOpen)
 TEST_F(ConfigFile, FileWritableByOthersIsRefusedWhole)
 {
     const std::string path = dir.write("open.conf", "COMMAND=evil\nDISP_LEVEL=3\n", 0666);
-    std::string out;
-    EXPECT_EQ(read(path, &out), -1);
-    EXPECT_EQ(out, "設定ファイルを使用しません（他のユーザーが書き込み可能）：" + path + "\n");
+    expect_read(path, -1, "設定ファイルを使用しません（他のユーザーが書き込み可能）：" + path + "\n");
     expect_settings(settings_with(nullptr), path);
 
     // Group-writable and private files are taken.
     for (const int mode : {0664, 0600, 0400}) {
-        EXPECT_EQ(read(dir.write("ok.conf", "DISP_LEVEL=3\n", mode), &out), 1) << mode;
-        EXPECT_EQ(out, "");
+        expect_read(dir.write("ok.conf", "DISP_LEVEL=3\n", mode), 1, "");
     }
 }
 
@@ -162,9 +156,7 @@ TEST_F(ConfigFile, FileOfAnotherOwnerIsRefused)
     const std::string path = dir.write("other.conf", "COMMAND=evil\n");
     if (geteuid() != 0 || chown(path.c_str(), 4242, 4242) != 0)
         GTEST_SKIP() << "giving a file away needs root";
-    std::string out;
-    EXPECT_EQ(read(path, &out), -1);
-    EXPECT_EQ(out, "設定ファイルを使用しません（所有者が root でも実行ユーザーでもありません）：" + path + "\n");
+    expect_read(path, -1, "設定ファイルを使用しません（所有者が root でも実行ユーザーでもありません）：" + path + "\n");
     EXPECT_STREQ(settings.command, "");
 }
 
@@ -172,9 +164,7 @@ TEST_F(ConfigFile, UnsafeHandOverTargetFailsLikeAMissingOne)
 {
     const std::string open = dir.write("open.conf", "COMMAND=evil\n", 0646);
     const std::string a = dir.write("a.conf", "DISP_LEVEL=2\nFILE=" + open + "\n");
-    std::string out;
-    EXPECT_EQ(read(a, &out), -1);
-    EXPECT_EQ(out, "設定ファイルを使用しません（他のユーザーが書き込み可能）：" + open + "\n" +
+    expect_read(a, -1, "設定ファイルを使用しません（他のユーザーが書き込み可能）：" + open + "\n" +
                        "設定ファイルの読み込み失敗:" + open + "\n");
     EXPECT_EQ(settings.disp_level, 2);
     EXPECT_STREQ(settings.command, "");
@@ -190,20 +180,16 @@ TEST_F(ConfigFile, HandOverCyclesEndWithWhatWasApplied)
     dir.write("b.conf", "CHECK_INTERVAL=30\nFILE=" + a + "\n");
     ASSERT_EQ(symlink(self.c_str(), (dir.path + "/link.conf").c_str()), 0);
     dir.write("viaLink.conf", "FILE=" + dir.path + "/link.conf\n");
-    std::string out;
 
-    EXPECT_EQ(read(self, &out), -1);
-    EXPECT_EQ(out, "設定ファイルの引き継ぎが循環しています：" + self + "\n");
+    expect_read(self, -1, "設定ファイルの引き継ぎが循環しています：" + self + "\n");
     EXPECT_EQ(settings.exfire_time, 300);
 
-    EXPECT_EQ(read(a, &out), -1);
-    EXPECT_EQ(out, "設定ファイルの引き継ぎが循環しています：" + a + "\n");
+    expect_read(a, -1, "設定ファイルの引き継ぎが循環しています：" + a + "\n");
     EXPECT_EQ(settings.disp_level, 2);
     EXPECT_EQ(settings.check_interval, 30);
 
     // Another path to a file already read is the same file.
-    EXPECT_EQ(read(dir.path + "/link.conf", &out), -1);
-    EXPECT_EQ(out, "設定ファイルの引き継ぎが循環しています：" + self + "\n");
+    expect_read(dir.path + "/link.conf", -1, "設定ファイルの引き継ぎが循環しています：" + self + "\n");
 }
 
 TEST_F(ConfigFile, LongHandOverChainsAreBounded)
@@ -212,9 +198,7 @@ TEST_F(ConfigFile, LongHandOverChainsAreBounded)
     for (int i = 0; i < 70; i++)
         dir.write("c" + std::to_string(i) + ".conf",
                   "DISP_LEVEL=" + std::to_string(i) + "\nFILE=" + dir.path + "/c" + std::to_string(i + 1) + ".conf\n");
-    std::string out;
-    EXPECT_EQ(read(dir.path + "/c0.conf", &out), -1);
-    EXPECT_EQ(out, "設定ファイルの引き継ぎが多すぎます：" + dir.path + "/c64.conf\n");
+    expect_read(dir.path + "/c0.conf", -1, "設定ファイルの引き継ぎが多すぎます：" + dir.path + "/c64.conf\n");
     EXPECT_EQ(settings.disp_level, 63);
 }
 
