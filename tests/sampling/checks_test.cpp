@@ -34,7 +34,7 @@ TEST_F(SamplerCheck, TextsOfTheThresholdsPassedAndGrowthCleared)
          "(event3)(送信トラフィック閾値以上)(受信トラフィック閾値以上)", true},
         // Equal to the threshold is idle, and growth is never summed.
         {false, 100, 0, {{"eth0", 100, 5000}, {"eth1", 100, 0}}, "", "", false},
-        {false, 10, 0, {{"eth0", 50, 70}, {"lo", 3, 4}}, "", "(受信トラフィック閾値以上)", true},
+        {false, 1, 0, {{"eth0", 50, 70}, {"lo", 3, 4}}, "", "(受信トラフィック閾値以上)", true},
         {true, 10, 10, {{"sda", 0, 11}, {"sdb", 11, 11}, {"sdc", 50, 50}}, "(受信トラフィック閾値以上)",
          "(受信トラフィック閾値以上)(書き込み閾値以上)(読み込み閾値以上)", true},
         {true, 10, 0, {{"sda", 10, 5000}, {"sdb", 10, 1}}, "", "", false},
