@@ -10,6 +10,7 @@
 #include "core/watch.h"
 #include "devices/registry.h"
 #include "devices/watcher.h"
+#include "sampling/sources.h"
 #include "support/test_support.h"
 
 namespace {
@@ -17,7 +18,8 @@ namespace {
 std::vector<std::string> commands_run;
 std::vector<int> idle_at_sleep;
 int stop_after_expiries = 1;
-// Device bits that the first sleep sets: a key press while the loop waits.
+// Device bits that the first sleep sets: a key press while the loop waits,
+// whose activity line the watcher has printed.
 uint32_t first_sleep_activity = 0;
 
 int record_command(const char* command_line)
@@ -30,8 +32,10 @@ int record_command(const char* command_line)
 // has run, makes the next expiry end the loop.
 void record_sleep(unsigned)
 {
-    if (idle_at_sleep.empty())
+    if (idle_at_sleep.empty() && first_sleep_activity != 0) {
         device_operation.fetch_or(first_sleep_activity);
+        device_operation_disp_done.store(1);
+    }
     idle_at_sleep.push_back(idle_time);
     if (static_cast<int>(commands_run.size()) >= stop_after_expiries)
         settings.watch_roop = -1;
@@ -170,6 +174,24 @@ INSTANTIATE_TEST_SUITE_P(Levels, WatchLoopDevices,
                          ::testing::Values(device_loop_case{0, "\n継続時間：初期化\n"},
                                            device_loop_case{1, "\n継続時間：初期化(操作あり)\n"},
                                            device_loop_case{2, "\n継続時間：初期化(操作あり:event3/event5)\n"}));
+
+TEST_F(WatchLoop, LineFeedAfterADeviceLineOnlyInThePassThatFollowsIt)
+{
+    ASSERT_EQ(device_data_add("event3"), 0);
+    first_sleep_activity = 0x1;
+    ifconfig_command = "printf 'lo: flags=73<UP>\\n        RX packets 5  bytes 500\\n'";
+    settings.rx_threshold = 1;
+    settings.disp_interval = settings.check_interval = 60;
+    settings.exfire_time = 120;
+    settings.watch_roop = -1;
+    snprintf(settings.command, sizeof settings.command, "%s", "true");
+    const std::string out = capture_stdout(watch_start);
+    const std::string lo = "lo : RX increased bytes : 0\n";
+    const std::string banner = "\n監視開始\n\t満了時間：2 分、表示間隔：60 秒、判定間隔：60 秒\n"
+                               "\tネットワーク 閾値：(受信)1 Byte/60秒\n";
+    EXPECT_EQ(out, banner + "\n" + lo + "\n継続時間：1分\n" + "\n\n" + lo + "\n継続時間：初期化(操作あり)\n" + "\n" +
+                       lo + "\n継続時間：1分\n" + "\n" + lo + "監視満了!!\n");
+}
 
 TEST(TimeCheck, AcceptsEqualValuesAndRefusesDisorder)
 {
