@@ -98,7 +98,12 @@ TEST_F(SamplerSources, DisksWithoutAWatchedNameSwitchToTheKernel)
     EXPECT_EQ(out, "警告：" + iostat + " の出力から監視対象のディスク（接頭辞：sd）を読み取れないため、"
                    "以後はカーネルのカウンタ（" + diskstats + "）で監視します。\n");
     EXPECT_EQ(drive_records(), (std::vector<record_values>{{"sda", 35665316, 0, 5325224, 0}}));
+
+    // For the rest of the run the kernel is read, even once iostat lists sd disks.
+    const std::string old_iostat = cat_fixture("iostat-sysstat-11-old.txt");
+    iostat_command = old_iostat.c_str();
     EXPECT_EQ(capture_stdout(get_drive_data), "");
+    EXPECT_EQ(drive_records(), (std::vector<record_values>{{"sda", 35665316, 0, 5325224, 0}}));
 }
 
 TEST_F(SamplerSources, KernelSourceReadsNoCommandAndWarnsWhenEmpty)
