@@ -13,7 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "core/settings.h"
+#include "base/settings.h"
 #include "sampling/drive.h"
 #include "sampling/sources.h"
 #include "sampling/traffic.h"

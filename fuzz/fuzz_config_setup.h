@@ -11,7 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "core/settings.h"
+#include "base/settings.h"
 #include "devices/registry.h"
 
 inline void fuzz_write_file(const char* name, const std::string_view content, mode_t mode)

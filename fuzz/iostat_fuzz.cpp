@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "core/settings.h"
+#include "base/settings.h"
 #include "sampling/drive.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/settings.h"
+#include "base/settings.h"
 #include "sampling/drive.h"
 #include "sampling/sources.h"
 #include "sampling/traffic.h"

@@ -6,7 +6,7 @@
 
 #include "config/config_file.h"
 #include "config/config_values.h"
-#include "core/settings.h"
+#include "base/settings.h"
 #include "devices/registry.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "config/config_values.h"
-#include "core/settings.h"
+#include "base/settings.h"
 #include "devices/registry.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/settings.h"
+#include "base/settings.h"
 
 uint64_t config_unsigned(const char* text)
 {

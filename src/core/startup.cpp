@@ -7,7 +7,7 @@
 
 #include "config/args.h"
 #include "config/config_file.h"
-#include "core/settings.h"
+#include "base/settings.h"
 #include "core/watch.h"
 #include "devices/watcher.h"
 

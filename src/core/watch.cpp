@@ -4,14 +4,14 @@
 #include <cstdio>
 #include <unistd.h>
 
-#include "core/activity.h"
+#include "base/activity.h"
+#include "base/progress.h"
 #include "core/command.h"
-#include "core/settings.h"
+#include "base/settings.h"
 #include "devices/watcher.h"
 #include "sampling/drive.h"
 #include "sampling/traffic.h"
 
-std::atomic<int> device_operation_disp_done{0};
 int idle_time = 0;
 
 namespace {

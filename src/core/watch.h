@@ -1,12 +1,6 @@
 // The watch loop and the idle timer.
 #pragma once
 
-#include <atomic>
-
-// Set by a device watcher after it printed an activity line; cleared by the
-// loop before every sleep.
-extern std::atomic<int> device_operation_disp_done;
-
 // Idle seconds counted so far.
 extern int idle_time;
 

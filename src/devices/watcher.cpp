@@ -7,8 +7,8 @@
 #include <string>
 #include <unistd.h>
 
-#include "core/settings.h"
-#include "core/watch.h"
+#include "base/settings.h"
+#include "base/progress.h"
 
 std::atomic<uint32_t> device_operation{0};
 const char* input_dir_prefix = "/dev/input/";

@@ -4,7 +4,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "core/activity.h"
+#include "base/activity.h"
 #include "devices/registry.h"
 
 // Directory of the event devices, "/dev/input/"; tests point it elsewhere.

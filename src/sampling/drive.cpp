@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/settings.h"
+#include "base/settings.h"
 #include "sampling/name_index.h"
 #include "sampling/sources.h"
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "core/activity.h"
+#include "base/activity.h"
 
 struct drive_entry {
     char* name;               // owned copy of the device name

@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/settings.h"
-#include "core/watch.h"
+#include "base/settings.h"
+#include "base/progress.h"
 #include "sampling/name_index.h"
 #include "sampling/sources.h"
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "core/activity.h"
+#include "base/activity.h"
 
 constexpr std::size_t interface_name_size = 32;  // 31 bytes + NUL
 

@@ -7,7 +7,7 @@
 
 #include "config/args.h"
 #include "config/config_helpers.h"
-#include "core/settings.h"
+#include "base/settings.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "config/args.h"
-#include "core/settings.h"
+#include "base/settings.h"
 #include "devices/device_test_support.h"
 #include "support/test_support.h"
 

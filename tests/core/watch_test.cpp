@@ -5,8 +5,9 @@
 #include <vector>
 
 #include "core/command.h"
-#include "core/settings.h"
+#include "base/settings.h"
 #include "core/startup.h"
+#include "base/progress.h"
 #include "core/watch.h"
 #include "devices/registry.h"
 #include "devices/watcher.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/settings.h"
+#include "base/settings.h"
 #include "devices/registry.h"
 #include "devices/watcher.h"
 #include "support/test_support.h"

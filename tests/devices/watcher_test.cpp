@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "core/settings.h"
-#include "core/watch.h"
+#include "base/settings.h"
+#include "base/progress.h"
 #include "devices/registry.h"
 #include "devices/watcher.h"
 #include "devices/device_test_support.h"

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/settings.h"
+#include "base/settings.h"
 #include "sampling/drive.h"
 #include "sampling/sources.h"
 #include "sampling/traffic.h"

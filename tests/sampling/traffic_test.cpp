@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "core/watch.h"
+#include "base/progress.h"
 #include "sampling/traffic.h"
 #include "sampling_helpers.h"
 

@@ -16,7 +16,8 @@
 #include <unistd.h>
 
 #include "core/command.h"
-#include "core/settings.h"
+#include "base/settings.h"
+#include "base/progress.h"
 #include "core/watch.h"
 #include "devices/registry.h"
 #include "devices/watcher.h"

@@ -1,4 +1,4 @@
-#include "core/settings.h"
+#include "base/settings.h"
 
 namespace {
 constexpr settings_record default_settings = {

@@ -1,4 +1,4 @@
-#include "core/activity.h"
+#include "base/activity.h"
 
 void activity_append_once(activity_check& check, const char* text)
 {

@@ -1,0 +1,3 @@
+#include "base/progress.h"
+
+std::atomic<int> device_operation_disp_done{0};
