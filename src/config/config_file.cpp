@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "base/streams.h"
 #include "config/config_values.h"
 #include "base/settings.h"
 #include "devices/registry.h"
@@ -163,10 +164,6 @@ bool config_stream_apply(FILE* fp, std::string* handover)
 
 namespace {
 
-struct file_closer {
-    void operator()(FILE* fp) const { (void)fclose(fp); }  // read only: nothing to lose
-};
-using config_file_ptr = std::unique_ptr<FILE, file_closer>;
 
 // The files one call has opened, by identity, to stop a "FILE=" chain that
 // comes back to one of them.
@@ -213,10 +210,10 @@ bool config_chain_add(config_chain& chain, const char* path, const struct stat& 
 
 // Opens path and checks the status of the opened file itself, so that the
 // file checked is the file read.
-open_outcome config_open(const char* path, config_chain& chain, config_file_ptr& out)
+open_outcome config_open(const char* path, config_chain& chain, file_stream& out)
 {
     // Close-on-exec: the device lookups a file asks for start commands.
-    config_file_ptr fp(fopen(path, "re"));
+    file_stream fp(fopen(path, "re"));
     if (!fp)
         return config_unopenable;
     struct stat st;
@@ -241,7 +238,7 @@ open_outcome config_open(const char* path, config_chain& chain, config_file_ptr&
 int read_config(const char* path)
 {
     config_chain chain{};
-    config_file_ptr fp;
+    file_stream fp;
     if (config_open(path, chain, fp) != config_opened)
         return -1;
     std::string next;

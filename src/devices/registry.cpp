@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/streams.h"
 #include "devices/watcher.h"
 
 device_entry* device_data = nullptr;
@@ -122,11 +123,10 @@ const device_entry* device_listing_add_by_event(FILE* listing, const char* event
 
 void add_device_by_device_name(const char* name)
 {
-    FILE* listing = popen(device_listing_command, "re");
-    if (listing == nullptr)
+    const pipe_stream listing(popen(device_listing_command, "re"));
+    if (!listing)
         return;
-    const device_entry* added = device_listing_add_by_name(listing, name);
-    pclose(listing);
+    const device_entry* added = device_listing_add_by_name(listing.get(), name);
     if (added != nullptr)
         printf("デバイス %s の追加に成功 (%s)\n", name, added->event);
     else
@@ -135,12 +135,11 @@ void add_device_by_device_name(const char* name)
 
 void add_device_by_event_name(const char* event)
 {
-    FILE* listing = popen(device_listing_command, "re");
-    if (listing == nullptr)
+    const pipe_stream listing(popen(device_listing_command, "re"));
+    if (!listing)
         return;
     char name[device_name_size];
-    const device_entry* added = device_listing_add_by_event(listing, event, name, sizeof name);
-    pclose(listing);
+    const device_entry* added = device_listing_add_by_event(listing.get(), event, name, sizeof name);
     // A failure names what was asked for, not whichever device came last.
     if (added != nullptr)
         printf("デバイス %s の追加に成功 (%s)\n", name, event);

@@ -6,8 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <memory>
 #include <string_view>
+
+#include "base/streams.h"
 
 constexpr const char* ifconfig_command_default = "ifconfig";
 constexpr const char* iostat_command_default = "iostat";
@@ -35,19 +36,9 @@ constexpr std::size_t sample_line_size = 2048;
 // Returns false at the end of the stream.
 bool read_piece(FILE* in, char (&line)[sample_line_size]);
 
-struct pipe_closer {
-    void operator()(FILE* f) const { (void)pclose(f); }
-};
-using pipe_stream = std::unique_ptr<FILE, pipe_closer>;
-
 // Starts command through the shell in the C locale (for the child only),
 // close-on-exec; an empty pointer when it cannot be started.
 pipe_stream open_sampler_command(const char* command);
-
-struct file_closer {
-    void operator()(FILE* f) const { (void)fclose(f); }
-};
-using file_stream = std::unique_ptr<FILE, file_closer>;
 
 // The leading run of decimal digits of text as a number (0 without digits;
 // saturates at the largest value).
