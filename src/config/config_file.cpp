@@ -8,62 +8,13 @@
 
 #include "base/streams.h"
 #include "config/config_values.h"
+#include "config/setting_table.h"
 #include "base/settings.h"
-#include "devices/registry.h"
 
 namespace {
 
 constexpr int config_piece_size = 256;  // each read takes at most 255 bytes
 constexpr int config_chain_limit = 64;  // files one call may read in turn
-
-enum key_action {
-    act_command,
-    act_file,
-    act_device_name,
-    act_threshold,
-    act_exfire_time,
-    act_positive,
-    act_disp_level,
-    act_not_roop,
-    act_event,
-    act_counter_source,
-    act_disk_prefixes,
-};
-
-struct config_key {
-    const char* text;
-    key_action action;
-    uint64_t* threshold;  // act_threshold: the setting and its unit shift
-    unsigned shift;
-    int32_t* setting;     // act_positive: the setting
-};
-
-// Tested in this order, each anywhere in the line; the first found decides.
-const config_key config_keys[] = {
-    {"COMMAND=", act_command, nullptr, 0, nullptr},
-    {"FILE=", act_file, nullptr, 0, nullptr},
-    {"DEVICE_NAME=", act_device_name, nullptr, 0, nullptr},
-    {"RX_THRESHOLD=", act_threshold, &settings.rx_threshold, 0, nullptr},
-    {"RX_THRESHOLD_KB=", act_threshold, &settings.rx_threshold, 10, nullptr},
-    {"RX_THRESHOLD_MB=", act_threshold, &settings.rx_threshold, 20, nullptr},
-    {"TX_THRESHOLD=", act_threshold, &settings.tx_threshold, 0, nullptr},
-    {"TX_THRESHOLD_KB=", act_threshold, &settings.tx_threshold, 10, nullptr},
-    {"TX_THRESHOLD_MB=", act_threshold, &settings.tx_threshold, 20, nullptr},
-    {"READ_THRESHOLD=", act_threshold, &settings.read_threshold, 0, nullptr},
-    {"READ_THRESHOLD_MB=", act_threshold, &settings.read_threshold, 10, nullptr},
-    {"WRITE_THRESHOLD=", act_threshold, &settings.write_threshold, 0, nullptr},
-    {"WRITE_THRESHOLD_MB=", act_threshold, &settings.write_threshold, 10, nullptr},
-    {"EXFIRE_TIME=", act_exfire_time, nullptr, 0, nullptr},
-    {"CHECK_INTERVAL=", act_positive, nullptr, 0, &settings.check_interval},
-    {"DISP_INTERVAL=", act_positive, nullptr, 0, &settings.disp_interval},
-    {"DISP_LEVEL=", act_disp_level, nullptr, 0, nullptr},
-    {"NOT_ROOP", act_not_roop, nullptr, 0, nullptr},
-    {"EVENT=", act_event, nullptr, 0, nullptr},
-    // Later additions: neither contains an earlier key, so no line that
-    // worked before changes meaning.
-    {"COUNTER_SOURCE=", act_counter_source, nullptr, 0, nullptr},
-    {"DISK_PREFIXES=", act_disk_prefixes, nullptr, 0, nullptr},
-};
 
 // Comment lines hold "//" anywhere; blank lines hold nothing but spaces
 // (a tab does not count as blank).
@@ -76,6 +27,7 @@ bool config_line_skipped(const char* piece)
     return *piece == '\n' || *piece == '\0';
 }
 
+// An empty value changes nothing; a taken one is confirmed.
 void config_command_apply(const char* value)
 {
     if (*value == '\0')
@@ -104,26 +56,21 @@ void config_bad_value(const char* line)
     printf("設定ファイルの値に誤りがあります：%s\n", line);
 }
 
-void config_key_apply(const config_key& key, const char* value, const char* line)
+void config_key_apply(const setting_descriptor& row, const char* value, const char* line)
 {
-    switch (key.action) {
-    case act_command: config_command_apply(value); break;
-    case act_file: break;  // handled by the reader
-    case act_device_name: add_device_by_device_name(value); break;
-    case act_threshold: *key.threshold = config_unsigned(value) << key.shift; break;
-    case act_exfire_time: config_set_exfire_time(value); break;
-    case act_positive: config_set_positive(key.setting, value); break;
-    case act_disp_level: settings.disp_level = config_signed(value); break;
-    case act_not_roop: settings.watch_roop = -1; break;
-    case act_event: add_device_by_event_name(value); break;
-    case act_counter_source:
-        if (!config_counter_source(config_word(value), &settings.counter_source))
+    switch (row.kind) {
+    case kind_command: config_command_apply(value); break;
+    // Unlike the command line, the file takes any level, 0 and below too.
+    case kind_level: *row.number = config_signed(value); break;
+    case kind_not_roop: settings.watch_roop = -1; break;
+    case kind_counter_source:
+    case kind_disk_prefixes: {
+        const std::string word(config_word(value));
+        if (!setting_value_apply(row, word.c_str()))
             config_bad_value(line);
         break;
-    case act_disk_prefixes:
-        if (!config_set_disk_prefixes(config_word(value)))
-            config_bad_value(line);
-        break;
+    }
+    default: (void)setting_value_apply(row, value); break;
     }
 }
 
@@ -136,19 +83,17 @@ bool config_line_apply(char* piece, std::string* handover)
     char* line_feed = strchr(piece, '\n');
     if (line_feed != nullptr)
         *line_feed = '\0';
-    for (const config_key& key : config_keys) {
-        const char* found = strstr(piece, key.text);
-        if (found == nullptr)
-            continue;
-        const char* value = found + strlen(key.text);
-        if (key.action == act_file) {
-            handover->assign(value);
-            return true;
-        }
-        config_key_apply(key, value, piece);
+    const char* value = nullptr;
+    const setting_descriptor* row = setting_key_find(piece, &value);
+    if (row == nullptr) {
+        printf("設定ファイルエラー：%s\n", piece);
         return false;
     }
-    printf("設定ファイルエラー：%s\n", piece);
+    if (row->kind == kind_file) {
+        handover->assign(value);
+        return true;
+    }
+    config_key_apply(*row, value, piece);
     return false;
 }
 

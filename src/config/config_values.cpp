@@ -37,11 +37,11 @@ int32_t config_minutes_to_seconds(int32_t minutes)
     return minutes * 60;
 }
 
-void config_set_exfire_time(const char* text)
+void config_set_minutes(int32_t* setting, const char* text)
 {
     const int32_t minutes = config_signed(text);
     if (minutes > 0)
-        settings.exfire_time = config_minutes_to_seconds(minutes);
+        *setting = config_minutes_to_seconds(minutes);
 }
 
 void config_set_positive(int32_t* setting, const char* text)

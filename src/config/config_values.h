@@ -20,9 +20,9 @@ int32_t config_signed(const char* text);
 // Minutes to seconds, clamped so that the seconds fit in 32 bits.
 int32_t config_minutes_to_seconds(int32_t minutes);
 
-// Sets the expiry time, check interval or display interval from text when
-// the value is greater than 0; otherwise leaves the setting alone.
-void config_set_exfire_time(const char* text);
+// Sets a time in seconds from text in minutes (config_set_minutes) or in
+// seconds when the value is greater than 0; otherwise leaves it alone.
+void config_set_minutes(int32_t* setting, const char* text);
 void config_set_positive(int32_t* setting, const char* text);
 
 // "command" or "kernel" into a counter_source_kind. Returns false, leaving

@@ -13,11 +13,6 @@ namespace {
 const std::string added_event1 = "デバイス \"Power Button\" の追加に成功 (event1)\n";
 const std::string added_event2 = "デバイス \"AT Translated Set 2 keyboard\" の追加に成功 (event2)\n";
 
-std::string read_failure(const std::string& path)
-{
-    return "設定ファイルの読み込み失敗:" + path + "\n";
-}
-
 class ArgsFiles : public ConfigTest {
 protected:
     temp_dir dir;

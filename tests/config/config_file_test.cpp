@@ -42,19 +42,6 @@ private:
 
 class ConfigFile : public ConfigTest {
 protected:
-    int read(const std::string& path, std::string* out)
-    {
-        int result = 0;
-        *out = capture_stdout([&] { result = read_config(path.c_str()); });
-        return result;
-    }
-    // Reads path and compares the result and everything printed.
-    void expect_read(const std::string& path, int result, const std::string& output)
-    {
-        std::string out;
-        EXPECT_EQ(read(path, &out), result) << path;
-        EXPECT_EQ(out, output) << path;
-    }
     temp_dir dir;
 };
 
@@ -101,12 +88,12 @@ TEST_F(ConfigFile, HandOverToAFileThatCannotBeOpenedKeepsWhatWasApplied)
         std::string target;
         std::string message;
     } cases[] = {
-        {"", "設定ファイルの読み込み失敗:\n"},
-        {missing, "設定ファイルの読み込み失敗:" + missing + "\n"},
-        {missing + " ", "設定ファイルの読み込み失敗:" + missing + " \n"},
+        {"", read_failure("")},
+        {missing, read_failure(missing)},
+        {missing + " ", read_failure(missing + " ")},
     };
     for (const auto& c : cases) {
-        reset_program_state();
+        restart();
         dir.write("m.conf", "DISP_LEVEL=0\nFILE=" + c.target + "\nDISP_LEVEL=3\n");
         expect_read(dir.path + "/m.conf", -1, c.message);
         EXPECT_EQ(settings.disp_level, 0);
@@ -131,9 +118,9 @@ TEST_F(ConfigFile, NoFileStaysOpen)
     dir.write("c.conf", "FILE=" + dir.path + "/none\n");
     dir.write("d.conf", "FILE=" + dir.path + "/d.conf\n");
     const int before = open_descriptors();
-    std::string out;
+    int result = 0;
     for (const char* name : {"a.conf", "c.conf", "d.conf", "none"})
-        read(dir.path + "/" + name, &out);
+        read_file(dir.path + "/" + name, &result);
     EXPECT_EQ(open_descriptors(), before);
 }
 
@@ -165,7 +152,7 @@ TEST_F(ConfigFile, UnsafeHandOverTargetFailsLikeAMissingOne)
     const std::string open = dir.write("open.conf", "COMMAND=evil\n", 0646);
     const std::string a = dir.write("a.conf", "DISP_LEVEL=2\nFILE=" + open + "\n");
     expect_read(a, -1, "設定ファイルを使用しません（他のユーザーが書き込み可能）：" + open + "\n" +
-                       "設定ファイルの読み込み失敗:" + open + "\n");
+                       read_failure(open));
     EXPECT_EQ(settings.disp_level, 2);
     EXPECT_STREQ(settings.command, "");
 }
@@ -247,7 +234,7 @@ TEST_F(ConfigSearch, LocalFileFirstThenTheSystemFile)
          [](settings_record& s) { s.disp_level = 2; }, nullptr},
         {"system file when no local one", nullptr, 0, "CHECK_INTERVAL=30\n", check_interval_30, nullptr},
         {"neither file names the system path", nullptr, 0, nullptr, nullptr,
-         [](const std::string&, const std::string& system) { return "設定ファイルの読み込み失敗:" + system + "\n"; }},
+         [](const std::string&, const std::string& system) { return read_failure(system); }},
         {"directory in place of the local file", "/", 0, "CHECK_INTERVAL=30\n", check_interval_30, nullptr},
         {"unsafe local file passed over", "COMMAND=evil\n", 0666, "CHECK_INTERVAL=30\n", check_interval_30,
          [](const std::string& local, const std::string&) {
@@ -255,7 +242,7 @@ TEST_F(ConfigSearch, LocalFileFirstThenTheSystemFile)
          }},
         {"failed hand-over in the local file", "DISP_LEVEL=2\nFILE=gone.conf\n", 0644, "CHECK_INTERVAL=30\n",
          [](settings_record& s) { s.disp_level = 2, s.check_interval = 30; },
-         [](const std::string&, const std::string&) { return std::string("設定ファイルの読み込み失敗:gone.conf\n"); }},
+         [](const std::string&, const std::string&) { return read_failure("gone.conf"); }},
     };
     const std::string local = dir.path + "/lullwatcher.conf";
     for (const search_case& c : cases) {
@@ -272,8 +259,7 @@ TEST_F(ConfigSearch, LocalFileFirstThenTheSystemFile)
         expect_settings(settings_with(c.change), c.title);
     }
     // A directory named as a file is not read.
-    std::string out;
-    EXPECT_EQ(read(dir.path, &out), -1);
+    expect_read(dir.path, -1, "");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "config/args.h"
+#include "config/config_file.h"
 #include "base/settings.h"
 #include "devices/device_test_support.h"
 #include "support/test_support.h"
@@ -53,6 +54,18 @@ inline std::string parse_args(const std::vector<std::string>& args, int* result)
     return capture_stdout([&] { *result = arg_anal(static_cast<int>(storage.size()), argv.data()); });
 }
 
+// The line that reports a file that cannot be read.
+inline std::string read_failure(const std::string& path)
+{
+    return "設定ファイルの読み込み失敗:" + path + "\n";
+}
+
+// Runs read_config on path; returns what it printed.
+inline std::string read_file(const std::string& path, int* result)
+{
+    return capture_stdout([&] { *result = read_config(path.c_str()); });
+}
+
 // One command line and everything it must lead to.
 struct args_case {
     std::vector<std::string> args;
@@ -89,6 +102,14 @@ protected:
             expect_settings(settings_with(c.change), context);
             EXPECT_EQ(registered_events(), c.events) << context;
         }
+    }
+
+    // Reads path and compares the result and everything printed.
+    void expect_read(const std::string& path, int result, const std::string& output)
+    {
+        int got = 0;
+        EXPECT_EQ(read_file(path, &got), output) << path;
+        EXPECT_EQ(got, result) << path;
     }
 
 private:

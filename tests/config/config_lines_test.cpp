@@ -32,7 +32,7 @@ protected:
     void expect_cases(const std::vector<line_case>& cases)
     {
         for (const line_case& c : cases) {
-            reset_program_state();
+            restart();
             std::string handover;
             bool handed_over = false;
             EXPECT_EQ(apply_text(c.text, &handover, &handed_over), c.output) << c.text;
@@ -101,7 +101,12 @@ TEST_F(ConfigLines, ThresholdsAndTheirUnits)
         {"RX_THRESHOLD= +7\r\n", [](settings_record& s) { s.rx_threshold = 7; }, ""},
         {"RX_THRESHOLD=-1\n", [](settings_record& s) { s.rx_threshold = UINT64_MAX; }, ""},
         {"TX_THRESHOLD=99999999999999999999999\n", [](settings_record& s) { s.tx_threshold = UINT64_MAX; }, ""},
-        {"RX_THRESHOLD_KB=-1\n", [](settings_record& s) { s.rx_threshold = UINT64_MAX << 10; }, ""},
+        // Beyond 64 bits after the unit factor: the largest value, as on the
+        // command line, never a wrap (to 0 this one would stop the watching).
+        {"RX_THRESHOLD_MB=17592186044416\n", [](settings_record& s) { s.rx_threshold = UINT64_MAX; }, ""},
+        {"RX_THRESHOLD_MB=17592186044415\n", [](settings_record& s) { s.rx_threshold = UINT64_MAX << 20; }, ""},
+        {"RX_THRESHOLD_KB=-1\n", [](settings_record& s) { s.rx_threshold = UINT64_MAX; }, ""},
+        {"WRITE_THRESHOLD_MB=18014398509481984\n", [](settings_record& s) { s.write_threshold = UINT64_MAX; }, ""},
     });
 }
 
@@ -172,7 +177,7 @@ TEST_F(ConfigLines, FileKeyHandsOverWithTheVerbatimPath)
         {"EXFIRE_TIME=2 FILE=y\n", "y"},
     };
     for (const handover_case& c : cases) {
-        reset_program_state();
+        restart();
         std::string handover;
         bool handed_over = false;
         EXPECT_EQ(apply_text(c.text, &handover, &handed_over), "") << c.text;

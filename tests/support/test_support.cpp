@@ -29,19 +29,13 @@ extern char** environ;
 
 void reset_program_state()
 {
-    // Watcher threads read the settings: stop them before anything changes.
-    device_data_clear();
-    device_seams_reset();
-    settings_reset();
-    traffic_data_clear();
-    drive_data_clear();
-    sampling_warnings_reset();
-    sampling_seams_reset();
-    device_operation.store(0);
-    device_operation_disp_done.store(0);
-    idle_time = 0;
-    expiry_runner = run_command;
-    watch_sleep = real_watch_sleep;
+    // One line per module, putting back its state and seams. Devices first:
+    // their watcher threads read the settings.
+    device_data_clear(); device_seams_reset(); device_operation.store(0);
+    settings_reset(); device_operation_disp_done.store(0);
+    traffic_data_clear(); drive_data_clear(); sampling_warnings_reset(); sampling_seams_reset();
+    idle_time = 0; expiry_runner = run_command; watch_sleep = real_watch_sleep;
+    // The configuration reader keeps nothing from one call to the next.
 }
 
 std::string capture_stdout(const std::function<void()>& body)
