@@ -33,10 +33,7 @@ void reset_program_state()
     device_data_clear();
     device_seams_reset();
     settings_reset();
-    traffic_data_clear();
-    drive_data_clear();
-    sampling_warnings_reset();
-    sampling_seams_reset();
+    sampling_reset();
     device_operation.store(0);
     device_operation_disp_done.store(0);
     idle_time = 0;
