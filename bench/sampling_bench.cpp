@@ -15,8 +15,12 @@
 
 #include "base/settings.h"
 #include "sampling/drive.h"
+#include "sampling/drive_iostat.h"
+#include "sampling/drive_kernel.h"
 #include "sampling/sources.h"
 #include "sampling/traffic.h"
+#include "sampling/traffic_ifconfig.h"
+#include "sampling/traffic_kernel.h"
 
 namespace {
 
@@ -61,16 +65,19 @@ std::string diskstats_text(int count)
     return text;
 }
 
-// Runs parse over text from memory each iteration; the records stay, so
-// every run after the first updates existing ones, as in the daemon.
-template <typename Parse>
-void parse_from_memory(benchmark::State& state, const std::string& text, Parse parse)
+// Runs parse over text from memory each iteration and records the readings;
+// the records stay, so every run after the first updates existing ones, as
+// in the daemon.
+void parse_from_memory(benchmark::State& state, const std::string& text, counter_parser parse,
+                       void (*add)(std::string_view, uint64_t, uint64_t))
 {
     std::string buffer = text;
+    counter_readings readings;
     for (auto _ : state) {
         FILE* in = fmemopen(buffer.data(), buffer.size(), "r");
-        benchmark::DoNotOptimize(parse(in));
+        benchmark::DoNotOptimize(parse(in, readings));
         fclose(in);
+        readings_record(readings, add);
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
     traffic_data_clear();
@@ -79,20 +86,20 @@ void parse_from_memory(benchmark::State& state, const std::string& text, Parse p
 
 void BM_ParseIfconfig(benchmark::State& state)
 {
-    parse_from_memory(state, ifconfig_text(static_cast<int>(state.range(0))), parse_ifconfig);
+    parse_from_memory(state, ifconfig_text(static_cast<int>(state.range(0))), parse_ifconfig, traffic_data_add);
 }
 
 void BM_ParseIostat(benchmark::State& state)
 {
     settings_reset();
-    parse_from_memory(state, iostat_text(static_cast<int>(state.range(0))), parse_iostat);
+    parse_from_memory(state, iostat_text(static_cast<int>(state.range(0))), parse_iostat, drive_data_add);
 }
 
 void BM_ParseProcNetDev(benchmark::State& state)
 {
     interface_is_up = [](const char* name) { return name[0] != '\0'; };  // no kernel query for made-up names
-    parse_from_memory(state, proc_net_dev_text(static_cast<int>(state.range(0))), parse_proc_net_dev);
-    sampling_seams_reset();
+    parse_from_memory(state, proc_net_dev_text(static_cast<int>(state.range(0))), parse_proc_net_dev, traffic_data_add);
+    sampling_reset();
 }
 
 void BM_ParseDiskstats(benchmark::State& state)
@@ -106,8 +113,8 @@ void BM_ParseDiskstats(benchmark::State& state)
     for (int i = 0; i < state.range(0); i++)
         mkdir((std::string(dir) + "/sd" + std::to_string(i)).c_str(), 0755);
     sys_block_path = dir;
-    parse_from_memory(state, diskstats_text(static_cast<int>(state.range(0))), parse_diskstats);
-    sampling_seams_reset();
+    parse_from_memory(state, diskstats_text(static_cast<int>(state.range(0))), parse_diskstats, drive_data_add);
+    sampling_reset();
     nftw(dir, [](const char* p, const struct stat*, int, struct FTW*) { return remove(p); }, 16,
          FTW_DEPTH | FTW_PHYS);
 }
@@ -130,7 +137,7 @@ double cpu_seconds(int who)
 void BM_SamplingPass(benchmark::State& state)
 {
     settings_reset();
-    sampling_warnings_reset();
+    sampling_reset();
     settings.counter_source = static_cast<int32_t>(state.range(0));
     // Every kind of disk, so that "iostat" yields something on any machine.
     snprintf(settings.disk_prefixes, sizeof settings.disk_prefixes, "%s", "sd,nvme,vd,xvd,hd,mmcblk,md");
@@ -144,7 +151,7 @@ void BM_SamplingPass(benchmark::State& state)
     }
     const double spent = cpu_seconds(RUSAGE_SELF) - self + cpu_seconds(RUSAGE_CHILDREN) - children;
     state.counters["cpu_us_per_pass"] = spent * 1e6 / static_cast<double>(state.iterations());
-    if (settings.counter_source == counter_source_commands && (traffic_sampler.on_kernel || drive_sampler.on_kernel))
+    if (settings.counter_source == counter_source_commands && (traffic_table.state.on_kernel || drive_table.state.on_kernel))
         state.SkipWithError("a command yielded nothing: the pass fell back to the kernel counters");
     traffic_data_clear();
     drive_data_clear();

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "sampling/traffic.h"
+#include "sampling/traffic_ifconfig.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -12,12 +13,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (in == nullptr)
         return 0;
     // Twice, so that the second run updates the records of the first.
-    parse_ifconfig(in);
-    rewind(in);
-    parse_ifconfig(in);
+    counter_readings readings;
+    for (int run = 0; run < 2; run++) {
+        rewind(in);
+        if (parse_ifconfig(in, readings) != static_cast<int>(readings.count))
+            abort();
+        readings_record(readings, traffic_data_add);
+    }
     fclose(in);
     for (const traffic_entry* e = traffic_data; e != nullptr; e = e->next) {
-        if (strnlen(e->name, sizeof e->name) >= sizeof e->name || e->name[0] == '\0')
+        if (e->name.size() >= interface_name_size || e->name.empty())
             abort();
     }
     traffic_data_clear();

@@ -8,6 +8,7 @@
 
 #include "base/settings.h"
 #include "sampling/drive.h"
+#include "sampling/drive_iostat.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -20,12 +21,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FILE* in = rest == size ? fopen("/dev/null", "r") : fmemopen(const_cast<uint8_t*>(data) + rest, size - rest, "r");
     if (in == nullptr)
         return 0;
-    parse_iostat(in);
-    rewind(in);
-    parse_iostat(in);
+    counter_readings readings;
+    for (int run = 0; run < 2; run++) {
+        rewind(in);
+        if (parse_iostat(in, readings) != static_cast<int>(readings.count))
+            abort();
+        readings_record(readings, drive_data_add);
+    }
     fclose(in);
     for (const drive_entry* e = drive_data; e != nullptr; e = e->next) {
-        if (e->name[0] == '\0')
+        if (e->name.empty())
             abort();
     }
     drive_data_clear();

@@ -6,9 +6,10 @@
 #include <cstring>
 
 #include "base/settings.h"
-#include "sampling/drive.h"
+#include "sampling/drive_kernel.h"
 #include "sampling/sources.h"
-#include "sampling/traffic.h"
+#include "sampling/traffic_ifconfig.h"
+#include "sampling/traffic_kernel.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -22,15 +23,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FILE* in = fmemopen(const_cast<uint8_t*>(data), size, "r");
     if (in == nullptr)
         return 0;
-    parse_proc_net_dev(in);
-    rewind(in);
-    parse_diskstats(in);
-    fclose(in);
-    for (const traffic_entry* e = traffic_data; e != nullptr; e = e->next) {
-        if (strnlen(e->name, sizeof e->name) >= sizeof e->name)
+    counter_readings readings;
+    parse_proc_net_dev(in, readings);
+    for (std::size_t i = 0; i < readings.count; i++) {
+        if (readings.items[i].name.size() >= interface_name_size || readings.items[i].name.empty())
             abort();
     }
-    traffic_data_clear();
-    drive_data_clear();
+    rewind(in);
+    parse_diskstats(in, readings);
+    for (std::size_t i = 1; i < readings.count; i++) {
+        if (readings.items[i].name < readings.items[i - 1].name)
+            abort();  // in name order
+    }
+    fclose(in);
+    sampling_reset();
     return 0;
 }

@@ -141,13 +141,13 @@ TEST_F(KernelCounters, LiveInterfacesMatchIfconfig)
         GTEST_SKIP() << "ifconfig (net-tools) is not installed";
     pipe_stream out = open_sampler_command("ifconfig");
     ASSERT_TRUE(out);
-    ASSERT_GT(parse_ifconfig(out.get()), 0);
+    ASSERT_GT(record_from(parse_ifconfig, out.get()), 0);
     out.reset();
     const auto from_command = traffic_records();
     traffic_data_clear();
     file_stream in(fopen(proc_net_dev_path, "r"));
     ASSERT_TRUE(in);
-    parse_proc_net_dev(in.get());
+    record_from(parse_proc_net_dev, in.get());
     expect_close_records(from_command, traffic_records(), 1 << 20);
 }
 
@@ -158,13 +158,13 @@ TEST_F(KernelCounters, LiveDisksMatchIostat)
     set_disk_prefixes("sd,nvme,vd,xvd,hd,mmcblk,md,dm-,loop,zram,sr");
     pipe_stream out = open_sampler_command("iostat -d");
     ASSERT_TRUE(out);
-    const int listed = parse_iostat(out.get());
+    const int listed = record_from(parse_iostat, out.get());
     out.reset();
     const auto from_command = drive_records();
     drive_data_clear();
     file_stream in(fopen(diskstats_path, "r"));
     ASSERT_TRUE(in);
-    EXPECT_EQ(parse_diskstats(in.get()), listed);
+    EXPECT_EQ(record_from(parse_diskstats, in.get()), listed);
     expect_close_records(from_command, drive_records(), 64 * 1024);
 }
 

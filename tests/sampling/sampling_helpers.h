@@ -13,8 +13,12 @@
 
 #include "base/settings.h"
 #include "sampling/drive.h"
+#include "sampling/drive_iostat.h"
+#include "sampling/drive_kernel.h"
 #include "sampling/sources.h"
 #include "sampling/traffic.h"
+#include "sampling/traffic_ifconfig.h"
+#include "sampling/traffic_kernel.h"
 #include "support/test_support.h"
 
 // name, total, growth, total, growth of one record
@@ -36,11 +40,23 @@ inline std::vector<record_values> drive_records()
     return out;
 }
 
-// Hands text to a parser as its input stream; returns the parser's result.
-inline int feed(int (*parse)(FILE*), const std::string& text)
+// Parses in and records the readings in the list of the parser's kind;
+// returns the parser's result.
+inline int record_from(counter_parser parse, FILE* in)
+{
+    const bool disk = parse == parse_iostat || parse == parse_diskstats;
+    counter_readings readings;
+    const int n = parse(in, readings);
+    EXPECT_EQ(static_cast<std::size_t>(n), readings.count);
+    readings_record(readings, disk ? drive_data_add : traffic_data_add);
+    return n;
+}
+
+// Hands text to a parser as its input stream and records the readings.
+inline int feed(counter_parser parse, const std::string& text)
 {
     FILE* in = open_text(text);
-    const int n = parse(in);
+    const int n = record_from(parse, in);
     fclose(in);
     return n;
 }
@@ -86,10 +102,5 @@ class SamplingTest : public ::testing::Test {
 protected:
     void SetUp() override { reset(); }
     void TearDown() override { reset(); }
-    static void reset()
-    {
-        reset_program_state();
-        sampling_seams_reset();
-        sampling_warnings_reset();
-    }
+    static void reset() { reset_program_state(); }
 };

@@ -119,6 +119,8 @@ TEST_F(IfconfigParser, OutputWithoutByteCountersIsNothingUsable)
               0);
     EXPECT_EQ(feed_ifconfig(""), 0);
     EXPECT_EQ(feed_ifconfig("sh: 1: ifconfig: not found\n"), 0);
+    // Nothing of such output is recorded, not even the blocks' names.
+    EXPECT_EQ(traffic_records().size(), 0u);
 }
 
 TEST_F(IfconfigParser, ManyInterfacesKeepTheirOrderAndRecords)

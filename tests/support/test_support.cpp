@@ -33,7 +33,7 @@ void reset_program_state()
     // their watcher threads read the settings.
     device_data_clear(); device_seams_reset(); device_operation.store(0);
     settings_reset(); device_operation_disp_done.store(0);
-    traffic_data_clear(); drive_data_clear(); sampling_warnings_reset(); sampling_seams_reset();
+    sampling_reset();
     idle_time = 0; expiry_runner = run_command; watch_sleep = real_watch_sleep;
     // The configuration reader keeps nothing from one call to the next.
 }

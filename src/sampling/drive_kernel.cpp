@@ -7,6 +7,8 @@
 // disks (the entries of /sys/block, not partitions) that have completed any
 // request, in name order, with kilobytes = sectors / 2; so are they recorded
 // here.
+#include "sampling/drive_kernel.h"
+
 #include <algorithm>
 #include <cstring>
 #include <string_view>
@@ -14,10 +16,9 @@
 
 #include "sampling/drive.h"
 #include "sampling/sources.h"
+#include "sampling/text_scan.h"
 
 namespace {
-
-reading_batch disk_batch;
 
 constexpr int stat_fields_max = 17;
 
@@ -58,11 +59,11 @@ bool parse_diskstats_line(std::string_view line, std::string_view& name, uint64_
 
 }  // namespace
 
-int parse_diskstats(FILE* in)
+int parse_diskstats(FILE* in, counter_readings& readings)
 {
     char line[sample_line_size];
     const std::string_view prefixes = disk_prefix_list();
-    disk_batch.count = 0;
+    readings.count = 0;
     while (read_piece(in, line)) {
         std::string_view name;
         uint64_t f[stat_fields_max];
@@ -72,12 +73,9 @@ int parse_diskstats(FILE* in)
         if (f[0] == 0 && f[4] == 0 && f[11] == 0 && f[15] == 0)
             continue;
         if (whole_disk(name))
-            batch_push(disk_batch, name, f[2] / 2, f[6] / 2);
+            readings_push(readings, name, f[2] / 2, f[6] / 2);
     }
-    counter_reading* begin = disk_batch.items;
-    std::sort(begin, begin + disk_batch.count,
-              [](const counter_reading& a, const counter_reading& b) { return strcmp(a.name, b.name) < 0; });
-    for (std::size_t i = 0; i < disk_batch.count; i++)
-        drive_data_add(begin[i].name, begin[i].first, begin[i].second);
-    return static_cast<int>(disk_batch.count);
+    std::sort(readings.items.begin(), readings.items.begin() + static_cast<std::ptrdiff_t>(readings.count),
+              [](const counter_reading& a, const counter_reading& b) { return a.name < b.name; });
+    return static_cast<int>(readings.count);
 }

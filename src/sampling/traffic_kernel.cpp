@@ -5,20 +5,20 @@
 // The bytes received are the first number after the name, the bytes sent
 // the ninth. "ifconfig" without arguments lists only the interfaces that
 // are up, in natural name order; so are they recorded here.
+#include "sampling/traffic_kernel.h"
+
 #include <algorithm>
-#include <cstring>
 #include <cerrno>
+#include <cstring>
 #include <net/if.h>
 #include <string_view>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 
-#include "sampling/sources.h"
-#include "sampling/traffic.h"
+#include "sampling/text_scan.h"
+#include "sampling/traffic_ifconfig.h"
 
 namespace {
-
-reading_batch net_batch;
 
 bool is_digit(char c)
 {
@@ -71,7 +71,7 @@ bool parse_net_dev_line(std::string_view line, std::string_view& name, uint64_t&
     while (start < colon && (line[start] == ' ' || line[start] == '\t'))
         start++;
     name = line.substr(start, colon - start);
-    if (name.empty() || name.find_first_of(" \t/") != std::string_view::npos)
+    if (name.empty() || name.size() >= interface_name_size || name.find_first_of(" \t/") != std::string_view::npos)
         return false;
     std::size_t pos = colon + 1;
     uint64_t values[9];
@@ -101,24 +101,23 @@ bool interface_flags_up(const char* name)
 
 bool (*interface_is_up)(const char* name) = interface_flags_up;
 
-int parse_proc_net_dev(FILE* in)
+int parse_proc_net_dev(FILE* in, counter_readings& readings)
 {
     char line[sample_line_size];
-    net_batch.count = 0;
+    readings.count = 0;
     while (read_piece(in, line)) {
         std::string_view name;
         uint64_t rx = 0;
         uint64_t tx = 0;
-        if (!parse_net_dev_line(line, name, rx, tx) || !batch_push(net_batch, name, rx, tx))
+        if (!parse_net_dev_line(line, name, rx, tx))
             continue;
-        if (!interface_is_up(net_batch.items[net_batch.count - 1].name))
-            net_batch.count--;
+        readings_push(readings, name, rx, tx);
+        if (!interface_is_up(readings.items[readings.count - 1].name.c_str()))
+            readings.count--;
     }
-    counter_reading* begin = net_batch.items;
-    std::sort(begin, begin + net_batch.count, [](const counter_reading& a, const counter_reading& b) {
-        return natural_less(a.name, b.name);
-    });
-    for (std::size_t i = 0; i < net_batch.count; i++)
-        traffic_data_add(begin[i].name, begin[i].first, begin[i].second);
-    return static_cast<int>(net_batch.count);
+    std::sort(readings.items.begin(), readings.items.begin() + static_cast<std::ptrdiff_t>(readings.count),
+              [](const counter_reading& a, const counter_reading& b) {
+                  return natural_less(a.name.c_str(), b.name.c_str());
+              });
+    return static_cast<int>(readings.count);
 }

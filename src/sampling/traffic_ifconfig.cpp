@@ -1,11 +1,11 @@
 // Parser of the interface listing of "ifconfig" (net-tools 2.x layout): one
 // block per interface, its first line "name: flags=...", indented lines
 // holding "RX packets N  bytes B" and "TX packets N  bytes B".
-#include <cstring>
+#include "sampling/traffic_ifconfig.h"
+
 #include <string_view>
 
-#include "sampling/sources.h"
-#include "sampling/traffic.h"
+#include "sampling/text_scan.h"
 
 namespace {
 
@@ -28,30 +28,26 @@ bool take_counter(std::string_view line, uint64_t& rx, uint64_t& tx)
     return true;
 }
 
-// Makes the text before the first ':' the current name. A name that would
-// not fit leaves it empty, so that block is skipped: a cut name could merge
-// two interfaces into one record.
-void take_name(std::string_view line, std::size_t colon, char (&name)[interface_name_size])
+// The text before the first ':', the name of the block that it starts. A
+// name that would not fit gives an empty name, so that block is skipped: a
+// cut name could merge two interfaces into one record.
+std::string_view take_name(std::string_view line, std::size_t colon)
 {
-    name[0] = '\0';
-    if (colon >= interface_name_size)
-        return;
-    memcpy(name, line.data(), colon);
-    name[colon] = '\0';
+    return colon < interface_name_size ? line.substr(0, colon) : std::string_view();
 }
 
 }  // namespace
 
-int parse_ifconfig(FILE* in)
+int parse_ifconfig(FILE* in, counter_readings& readings)
 {
     char line[sample_line_size];
-    char name[interface_name_size] = "";
+    std::string name;
     // Kept across blocks: a block without counter lines of its own (an
     // alias such as eth0:1) is recorded with the values of the one before.
     uint64_t rx = 0;
     uint64_t tx = 0;
-    int recorded = 0;
     bool counters_seen = false;
+    readings.count = 0;
     while (read_piece(in, line)) {
         const std::string_view text(line);
         if (text.empty())
@@ -63,15 +59,13 @@ int parse_ifconfig(FILE* in)
         const std::size_t colon = text.find(':');
         if (colon == std::string_view::npos)
             continue;  // neither ends a block nor starts one
-        if (name[0] != '\0') {
-            traffic_data_add(name, rx, tx);
-            recorded++;
-        }
-        take_name(text, colon, name);
+        if (!name.empty())
+            readings_push(readings, name, rx, tx);
+        name.assign(take_name(text, colon));
     }
-    if (name[0] != '\0') {
-        traffic_data_add(name, rx, tx);
-        recorded++;
-    }
-    return counters_seen ? recorded : 0;
+    if (!name.empty())
+        readings_push(readings, name, rx, tx);
+    if (!counters_seen)
+        readings.count = 0;
+    return static_cast<int>(readings.count);
 }

@@ -5,12 +5,14 @@
 // older versions "Device:" and name, tps, two rates, kB_read, kB_wrtn. The
 // counters are found by the header's column names; without a header the old
 // fixed layout is assumed.
+#include "sampling/drive_iostat.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
 
 #include "sampling/drive.h"
-#include "sampling/sources.h"
+#include "sampling/text_scan.h"
 
 namespace {
 
@@ -78,12 +80,12 @@ bool parse_disk_line(std::string_view line, const iostat_columns& columns, std::
 
 }  // namespace
 
-int parse_iostat(FILE* in)
+int parse_iostat(FILE* in, counter_readings& readings)
 {
     char line[sample_line_size];
     const std::string_view prefixes = disk_prefix_list();
     iostat_columns columns = fixed_layout;
-    int recorded = 0;
+    readings.count = 0;
     while (read_piece(in, line)) {
         const std::string_view text(line);
         if (text.substr(0, 6) == "Device") {
@@ -95,13 +97,8 @@ int parse_iostat(FILE* in)
         std::string_view name;
         uint64_t read = 0;
         uint64_t write = 0;
-        if (!parse_disk_line(text, columns, name, read, write))
-            continue;
-        // The name is a token of line: end it in place.
-        const std::size_t start = static_cast<std::size_t>(name.data() - line);
-        line[start + name.size()] = '\0';
-        drive_data_add(line + start, read, write);
-        recorded++;
+        if (parse_disk_line(text, columns, name, read, write))
+            readings_push(readings, name, read, write);
     }
-    return recorded;
+    return static_cast<int>(readings.count);
 }

@@ -1,0 +1,68 @@
+#include "sampling/counter_table.h"
+
+#include "base/streams.h"
+#include "sampling/sources.h"
+
+void readings_push(counter_readings& readings, std::string_view name, uint64_t first, uint64_t second)
+{
+    if (readings.count == readings.items.size())
+        readings.items.emplace_back();
+    counter_reading& r = readings.items[readings.count++];
+    r.name.assign(name.data(), name.size());
+    r.first = first;
+    r.second = second;
+}
+
+void readings_record(const counter_readings& readings, void (*add)(std::string_view, uint64_t, uint64_t))
+{
+    for (std::size_t i = 0; i < readings.count; i++)
+        add(readings.items[i].name, readings.items[i].first, readings.items[i].second);
+}
+
+namespace {
+
+int read_command(const sampler_sources& sources, counter_readings& readings)
+{
+    readings.count = 0;
+    pipe_stream out = open_sampler_command(sources.command);
+    if (!out)
+        return 0;
+    const int found = sources.parse_command(out.get(), readings);
+    if (found <= 0)
+        readings.count = 0;  // nothing usable: nothing of it is recorded
+    return found;
+}
+
+int read_kernel(const sampler_sources& sources, counter_readings& readings)
+{
+    readings.count = 0;
+    file_stream in(fopen(sources.kernel_path, "re"));
+    if (!in)
+        return 0;
+    return sources.parse_kernel(in.get(), readings);
+}
+
+}  // namespace
+
+bool sampler_read(sampler_state& state, const sampler_sources& sources, bool kernel_only,
+                  counter_readings& readings)
+{
+    if (!kernel_only && !state.on_kernel) {
+        if (read_command(sources, readings) > 0)
+            return true;
+        // Watching nothing in silence is worse than reading the same
+        // counters from the kernel: switch for the rest of the run.
+        state.on_kernel = true;
+        const bool found = read_kernel(sources, readings) > 0;
+        if (!state.warned)
+            sources.warn(found ? warning_switched : warning_nothing_anywhere);
+        state.warned = true;
+        return found;
+    }
+    if (read_kernel(sources, readings) > 0)
+        return true;
+    if (!state.warned)
+        sources.warn(warning_nothing_in_kernel);
+    state.warned = true;
+    return false;
+}
