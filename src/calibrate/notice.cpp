@@ -68,14 +68,14 @@ void print_notice(int idle_seconds)
 
 }  // namespace
 
-int run_notice_command(const char* command_line)
+int run_in_group(const char* command_line, int deadline_seconds)
 {
     // Whatever was printed before must not come after the command's output.
     fflush(stdout);
     const pid_t pid = spawn_in_own_group(command_line);
     if (pid < 0)
         return -1;
-    const double deadline = monotonic_seconds() + notice_deadline_seconds;
+    const double deadline = monotonic_seconds() + deadline_seconds;
     for (;;) {
         int status;
         const pid_t done = waitpid(pid, &status, WNOHANG);
@@ -91,6 +91,11 @@ int run_notice_command(const char* command_line)
     kill(-pid, SIGKILL);
     (void)wait_blocking(pid);
     return notice_timed_out;
+}
+
+int run_notice_command(const char* command_line)
+{
+    return run_in_group(command_line, notice_deadline_seconds);
 }
 
 int (*notice_runner)(const char* command_line) = run_notice_command;

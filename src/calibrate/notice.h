@@ -9,9 +9,11 @@ constexpr int notice_deadline_seconds = 10;
 constexpr int notice_timed_out = -2;
 
 // Runs command_line through /bin/sh -c in a process group of its own, with
-// default signal handling, and waits at most notice_deadline_seconds; then
-// kills the group. Returns the wait status, -1 if it could not be started,
-// or notice_timed_out.
+// default signal handling, and waits at most deadline_seconds; then kills
+// the group. Returns the wait status, -1 if it could not be started, or
+// notice_timed_out.
+int run_in_group(const char* command_line, int deadline_seconds);
+// run_in_group with notice_deadline_seconds.
 int run_notice_command(const char* command_line);
 
 // The runner used for the notice command; tests replace it with a recorder.
