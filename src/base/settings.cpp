@@ -14,6 +14,11 @@ constexpr settings_record default_settings = {
     {},       // command
     counter_source_commands,
     "sd",     // disk_prefixes
+    // A notice before acting and the dry run: all off, so that nothing
+    // changes until asked for.
+    0,        // notice_time (entered in minutes, held in seconds)
+    {},       // notice_run
+    0,        // dry_run
 };
 }  // namespace
 

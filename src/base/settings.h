@@ -7,6 +7,7 @@
 
 constexpr std::size_t command_size = 512;  // expiry command, 511 bytes + NUL
 constexpr std::size_t disk_prefixes_size = 256;
+constexpr std::size_t notice_run_size = 512;  // notice command, 511 bytes + NUL
 
 // Where the samplers read the traffic and disk counters.
 enum counter_source_kind : int32_t {
@@ -27,6 +28,10 @@ struct settings_record {
     char command[command_size];  // empty: sync x3, then shutdown -h now
     int32_t counter_source;      // a counter_source_kind
     char disk_prefixes[disk_prefixes_size];  // comma-separated name prefixes of watched disks
+    // Confidence before acting.
+    int32_t notice_time;              // seconds of notice before the expiry action, 0 = none
+    char notice_run[notice_run_size];  // run once when the notice is given; empty: none
+    int32_t dry_run;                  // non-zero: at expiry, say what would run and run nothing
 };
 
 extern settings_record settings;

@@ -15,6 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "calibrate/calibration.h"
 #include "core/command.h"
 #include "base/settings.h"
 #include "base/progress.h"
@@ -36,6 +37,9 @@ void reset_program_state()
     sampling_reset();
     idle_time = 0; expiry_runner = run_command; watch_sleep = real_watch_sleep;
     // The configuration reader keeps nothing from one call to the next.
+    sampling_warnings_reset();
+    sampling_seams_reset();
+    calibrate_reset();
 }
 
 std::string capture_stdout(const std::function<void()>& body)

@@ -1,0 +1,14 @@
+#include "calibrate/dry_run.h"
+
+#include <cstdio>
+
+#include "base/settings.h"
+
+bool expiry_dry_run()
+{
+    if (settings.dry_run == 0)
+        return false;
+    const char* would_run = settings.command[0] != '\0' ? settings.command : default_expiry_text;
+    printf("ドライランのため実行しません：%s\n", would_run);
+    return true;
+}

@@ -1,0 +1,159 @@
+#include "calibrate/notice.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <initializer_list>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include "base/settings.h"
+
+extern char** environ;
+
+namespace {
+
+// Starts /bin/sh -c command_line in its own process group, with an empty
+// signal mask and the default action for the signals that the daemon may
+// block or ignore. Returns the pid, or -1.
+pid_t spawn_in_own_group(const char* command_line)
+{
+    posix_spawnattr_t attr;
+    if (posix_spawnattr_init(&attr) != 0)
+        return -1;
+    sigset_t none, defaults;
+    sigemptyset(&none);
+    sigemptyset(&defaults);
+    for (int sig : {SIGPIPE, SIGTERM, SIGINT, SIGHUP, SIGCHLD})
+        sigaddset(&defaults, sig);
+    (void)posix_spawnattr_setpgroup(&attr, 0);
+    (void)posix_spawnattr_setsigmask(&attr, &none);
+    (void)posix_spawnattr_setsigdefault(&attr, &defaults);
+    (void)posix_spawnattr_setflags(
+        &attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    char sh[] = "/bin/sh";
+    char dash_c[] = "-c";
+    char* argv[] = {sh, dash_c, const_cast<char*>(command_line), nullptr};
+    pid_t pid;
+    const int failed = posix_spawn(&pid, sh, nullptr, &attr, argv, environ);
+    posix_spawnattr_destroy(&attr);
+    return failed != 0 ? -1 : pid;
+}
+
+double monotonic_seconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+// Reaps pid; a wait that fails for another reason than a signal counts as
+// a command that could not be followed.
+int wait_blocking(pid_t pid)
+{
+    int status;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR)
+            return -1;
+    }
+    return status;
+}
+
+void print_notice(int idle_seconds)
+{
+    const int left = settings.exfire_time > idle_seconds ? settings.exfire_time - idle_seconds : 0;
+    printf("満了予告：アイドルが続けば約%d分%02d秒後に満了処理を行います。\n", left / 60, left % 60);
+}
+
+}  // namespace
+
+int run_in_group(const char* command_line, int deadline_seconds)
+{
+    // Whatever was printed before must not come after the command's output.
+    fflush(stdout);
+    const pid_t pid = spawn_in_own_group(command_line);
+    if (pid < 0)
+        return -1;
+    const double deadline = monotonic_seconds() + deadline_seconds;
+    for (;;) {
+        int status;
+        const pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid)
+            return status;
+        if (done < 0 && errno != EINTR)
+            return -1;
+        if (monotonic_seconds() >= deadline)
+            break;
+        const timespec step{0, 10 * 1000 * 1000};  // 10 ms
+        nanosleep(&step, nullptr);
+    }
+    kill(-pid, SIGKILL);
+    (void)wait_blocking(pid);
+    return notice_timed_out;
+}
+
+int run_notice_command(const char* command_line)
+{
+    return run_in_group(command_line, notice_deadline_seconds);
+}
+
+int (*notice_runner)(const char* command_line) = run_notice_command;
+
+bool notice_run_reported(const char* command_line)
+{
+    const int status = notice_runner(command_line);
+    if (status == -1) {
+        printf("コマンド起動失敗：%s\n", command_line);
+        return false;
+    }
+    if (status == notice_timed_out) {
+        printf("コマンド実行失敗：%s（%d 秒で打ち切り）\n", command_line, notice_deadline_seconds);
+        return false;
+    }
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        return true;
+    if (WIFSIGNALED(status))
+        printf("コマンド実行失敗：%s（シグナル %d で終了）\n", command_line, WTERMSIG(status));
+    else
+        printf("コマンド実行失敗：%s（終了ステータス %d）\n", command_line, WEXITSTATUS(status));
+    return false;
+}
+
+notice_event notice_after_check(bool busy, int idle_seconds, bool& standing)
+{
+    if (settings.notice_time <= 0) {
+        standing = false;
+        return notice_none;
+    }
+    const bool due = !busy && idle_seconds >= settings.exfire_time - settings.notice_time;
+    if (!due) {
+        if (!standing)
+            return notice_none;
+        standing = false;
+        printf("満了予告取り消し：アイドルが途切れたため、満了処理は行いません。\n");
+        return notice_called_off;
+    }
+    if (standing)
+        return notice_none;
+    standing = true;
+    print_notice(idle_seconds);
+    if (settings.notice_run[0] != '\0')
+        notice_run_reported(settings.notice_run);
+    return notice_given;
+}
+
+bool time_check_with_notice()
+{
+    const bool intervals = settings.disp_interval <= settings.check_interval &&
+                           settings.check_interval <= settings.exfire_time;
+    const bool notice = settings.notice_time <= 0 || settings.notice_time < settings.exfire_time;
+    if (intervals && notice)
+        return true;
+    printf("時間設定に誤りがあります。\n表示間隔 ＜ チェック間隔 ＜ 満了時間で設定してください。\n現状： %d %d %d\n",
+           settings.disp_interval, settings.check_interval, settings.exfire_time);
+    if (settings.notice_time > 0)
+        printf("満了予告時間 ＜ 満了時間で設定してください。現状： %d %d\n",
+               settings.notice_time, settings.exfire_time);
+    return false;
+}
