@@ -37,8 +37,6 @@ void reset_program_state()
     sampling_reset();
     idle_time = 0; expiry_runner = run_command; watch_sleep = real_watch_sleep;
     // The configuration reader keeps nothing from one call to the next.
-    sampling_warnings_reset();
-    sampling_seams_reset();
     calibrate_reset();
 }
 
