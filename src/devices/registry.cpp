@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "base/streams.h"
-#include "devices/watcher.h"
 
 device_entry* device_data = nullptr;
 const char* device_listing_command = device_listing_default;
@@ -145,15 +144,4 @@ void add_device_by_event_name(const char* event)
         printf("デバイス %s の追加に成功 (%s)\n", name, event);
     else
         printf("デバイス %s の追加に失敗\n", event);
-}
-
-void device_data_clear()
-{
-    device_thread_stop_and_wait();
-    while (device_data != nullptr) {
-        device_entry* next = device_data->next;
-        free(device_data->event);
-        free(device_data);
-        device_data = next;
-    }
 }

@@ -45,6 +45,3 @@ const device_entry* device_listing_add_by_name(FILE* listing, const char* name);
 // the new entry, or nullptr when none was added.
 const device_entry* device_listing_add_by_event(FILE* listing, const char* event,
                                                 char* name, std::size_t name_size);
-
-// Stops every watcher thread and frees every entry (tests only).
-void device_data_clear();

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <string>
@@ -91,6 +92,20 @@ void close_held_descriptor(void* held)
         close(fd);
 }
 
+// Cancels every watcher and waits for it to end.
+void device_thread_stop_and_wait()
+{
+    for (device_entry* entry = device_data; entry != nullptr; entry = entry->next) {
+        if (entry->thread != 0)
+            pthread_cancel(entry->thread);
+    }
+    for (device_entry* entry = device_data; entry != nullptr; entry = entry->next) {
+        if (entry->thread != 0)
+            pthread_join(entry->thread, nullptr);
+        entry->thread = 0;
+    }
+}
+
 }  // namespace
 
 void (*watcher_retry_sleep)(unsigned seconds) = real_retry_sleep;
@@ -135,19 +150,6 @@ void device_thread_delete()
     }
 }
 
-void device_thread_stop_and_wait()
-{
-    for (device_entry* entry = device_data; entry != nullptr; entry = entry->next) {
-        if (entry->thread != 0)
-            pthread_cancel(entry->thread);
-    }
-    for (device_entry* entry = device_data; entry != nullptr; entry = entry->next) {
-        if (entry->thread != 0)
-            pthread_join(entry->thread, nullptr);
-        entry->thread = 0;
-    }
-}
-
 void device_check(activity_check& check)
 {
     const uint32_t mask = device_operation.exchange(0);
@@ -178,8 +180,17 @@ void device_check(activity_check& check)
     activity_append_once(check, text.c_str());
 }
 
-void device_seams_reset()
+void devices_reset()
 {
+    // The watchers read the entries: they end before the entries go.
+    device_thread_stop_and_wait();
+    while (device_data != nullptr) {
+        device_entry* next = device_data->next;
+        free(device_data->event);
+        free(device_data);
+        device_data = next;
+    }
+    device_operation.store(0);
     device_listing_command = device_listing_default;
     input_dir_prefix = "/dev/input/";
     watcher_retry_sleep = real_retry_sleep;

@@ -23,13 +23,13 @@ void device_thread_create();
 // Requests cancellation of every watcher and sets every thread to 0,
 // without waiting: the process ends right after.
 void device_thread_delete();
-// Cancels every watcher and waits for it to end (tests only).
-void device_thread_stop_and_wait();
 // Body of a watcher thread; arg is its device_entry. Ends only by
 // cancellation.
 void* device_watch(void* arg);
 // The device check: takes and clears device_operation, reports into check.
 void device_check(activity_check& check);
-// Puts the listing command, the device directory and the retry pause back
-// to their defaults (tests only).
-void device_seams_reset();
+// Puts the whole module back to its start state: cancels every watcher and
+// waits for it to end, frees every entry, clears the activity bits and puts
+// the listing command, the device directory and the retry pause back to
+// their defaults.
+void devices_reset();

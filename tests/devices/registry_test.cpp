@@ -19,11 +19,7 @@ const std::string usb_keyboard = "\"\xEF\xBC\xB5\xEF\xBC\xB3\xEF\xBC\xA2 \xE3\x8
 class Registry : public ::testing::Test {
 protected:
     void SetUp() override { reset_program_state(); }
-    void TearDown() override
-    {
-        reset_program_state();
-        device_seams_reset();
-    }
+    void TearDown() override { reset_program_state(); }
     // Scans the capture (or text) by name; "" when nothing was added.
     static std::string add_by_name(const std::string& name, const std::string& listing = read_fixture(listing_fixture))
     {

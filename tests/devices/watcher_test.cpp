@@ -34,7 +34,6 @@ protected:
     void SetUp() override
     {
         reset_program_state();
-        device_seams_reset();
         prefix_ = dir_.path + "/";
         input_dir_prefix = prefix_.c_str();
         watcher_retry_sleep = short_pause;
@@ -45,14 +44,13 @@ protected:
     void TearDown() override
     {
         // The threads end before the data that they read goes.
-        device_thread_stop_and_wait();
+        devices_reset();
         const std::string captured = tap_.text();
         tap_.restore();
         // The failure messages went to the captured output too.
         if (HasFailure())
             fprintf(stderr, "captured output:\n%s\n", captured.c_str());
         reset_program_state();
-        device_seams_reset();
     }
     std::string device_path(const std::string& event) const { return prefix_ + event; }
     // Registers event and starts the watchers of every registered device.
@@ -71,7 +69,7 @@ protected:
 
     temp_dir dir_;
     std::string prefix_;
-    stdout_tap tap_;
+    stdout_capture tap_;
 };
 
 TEST_F(DeviceWatcher, EachEventOfAKeyPressGivesItsOwnLine)
@@ -82,7 +80,7 @@ TEST_F(DeviceWatcher, EachEventOfAKeyPressGivesItsOwnLine)
     keyboard.send_event(4);
     keyboard.send_event(1);
     keyboard.send_event(0);
-    ASSERT_TRUE(tap_.wait_for("event7操作を検知! (0)\n")) << tap_.text();
+    ASSERT_TRUE(wait_for_output(tap_, "event7操作を検知! (0)\n")) << tap_.text();
     EXPECT_EQ(tap_.text(), std::string(start_line) +
                                "event7操作を検知! (4)\nevent7操作を検知! (1)\nevent7操作を検知! (0)\n");
     EXPECT_EQ(device_operation.load(), 1u);
@@ -109,8 +107,8 @@ TEST_P(DeviceWatcherLevel, ActivityLineEndsByDisplayLevel)
     ASSERT_TRUE(watch_event7(remote, GetParam().level));
     remote.send_event(1);
     // The bit is set after the line is printed, and the flush follows it.
-    ASSERT_TRUE(stdout_tap::wait_until([] { return device_operation.load() != 0; }));
-    EXPECT_TRUE(tap_.wait_for(std::string(start_line) + GetParam().printed));
+    ASSERT_TRUE(wait_until([] { return device_operation.load() != 0; }));
+    EXPECT_TRUE(wait_for_output(tap_, std::string(start_line) + GetParam().printed));
     EXPECT_EQ(tap_.text(), std::string(start_line) + GetParam().printed);
     EXPECT_EQ(device_operation.load(), 1u);
     EXPECT_EQ(device_operation_disp_done.load(), GetParam().disp_done);
@@ -129,10 +127,10 @@ TEST_F(DeviceWatcher, ShortReadIsReportedWithoutSettingTheBit)
     ASSERT_TRUE(watch_event7(mouse, 3));
     const unsigned char piece[10] = {};
     mouse.send_bytes(piece, sizeof piece);
-    ASSERT_TRUE(tap_.wait_for("size:10\n"));
+    ASSERT_TRUE(wait_for_output(tap_, "size:10\n"));
     EXPECT_EQ(device_operation.load(), 0u);
     mouse.send_event(2);
-    ASSERT_TRUE(tap_.wait_for("event7操作を検知! (2)\n")) << tap_.text();
+    ASSERT_TRUE(wait_for_output(tap_, "event7操作を検知! (2)\n")) << tap_.text();
     EXPECT_EQ(tap_.text(), std::string(start_line) + "event読み込みエラー(event7) size:10\n" +
                                "event7操作を検知! (2)\n");
     EXPECT_EQ(pauses.load(), 0);
@@ -143,15 +141,15 @@ TEST_F(DeviceWatcher, EndOfFilePausesAndReopensInsteadOfSpinning)
     fake_device keyboard(device_path("event7"));
     ASSERT_TRUE(watch_event7(keyboard, 3));
     keyboard.send_event(1);
-    ASSERT_TRUE(tap_.wait_for("event7操作を検知! (1)\n"));
+    ASSERT_TRUE(wait_for_output(tap_, "event7操作を検知! (1)\n"));
     keyboard.hang_up();
-    ASSERT_TRUE(tap_.wait_for(failure_line)) << tap_.text();
+    ASSERT_TRUE(wait_for_output(tap_, failure_line)) << tap_.text();
     // Once the old descriptor is closed, the only reader that a new writer
     // can meet is the watcher's reopening.
-    ASSERT_TRUE(stdout_tap::wait_until([&] { return keyboard.readers().empty(); }));
+    ASSERT_TRUE(wait_until([&] { return keyboard.readers().empty(); }));
     ASSERT_TRUE(keyboard.connect());
     keyboard.send_event(0);
-    ASSERT_TRUE(tap_.wait_for("event7操作を検知! (0)\n")) << tap_.text();
+    ASSERT_TRUE(wait_for_output(tap_, "event7操作を検知! (0)\n")) << tap_.text();
     EXPECT_EQ(tap_.text(), std::string(start_line) + "event7操作を検知! (1)\n" + failure_line +
                                "event7操作を検知! (0)\n");
     EXPECT_EQ(pauses.load(), 1);
@@ -162,16 +160,16 @@ TEST_F(DeviceWatcher, MissingDeviceIsRetriedUntilItAppears)
     settings.disp_level = 1;
     fake_device late(device_path("event7"), false);
     watch("event7");
-    ASSERT_TRUE(tap_.wait_for(failure_line, 3)) << tap_.text();
+    ASSERT_TRUE(wait_for_output(tap_, failure_line, 3)) << tap_.text();
     late.make();
     ASSERT_TRUE(late.connect());
     late.send_event(1);
     // The activity text and its ending are two prints: wait for both.
-    ASSERT_TRUE(tap_.wait_for("event7操作を検知! (1)\r"));
+    ASSERT_TRUE(wait_for_output(tap_, "event7操作を検知! (1)\r"));
     const std::string out = tap_.text();
-    EXPECT_EQ(stdout_tap::occurrences(out, start_line), 1);
+    EXPECT_EQ(occurrences(out, start_line), 1);
     EXPECT_EQ(out.find(start_line), 0u);
-    const size_t failures = static_cast<size_t>(stdout_tap::occurrences(out, failure_line));
+    const size_t failures = static_cast<size_t>(occurrences(out, failure_line));
     EXPECT_GE(failures, 3u);
     EXPECT_EQ(static_cast<size_t>(pauses.load()), failures);
     EXPECT_EQ(out.substr(out.size() - strlen("event7操作を検知! (1)\r")), "event7操作を検知! (1)\r");
@@ -182,8 +180,8 @@ TEST_F(DeviceWatcher, PathTooLongForTheSystemFailsLikeAMissingDevice)
     const std::string long_prefix = "/" + std::string(PATH_MAX, 'd') + "/";
     input_dir_prefix = long_prefix.c_str();
     watch("event7");
-    ASSERT_TRUE(tap_.wait_for(failure_line, 2)) << tap_.text();
-    device_thread_stop_and_wait();
+    ASSERT_TRUE(wait_for_output(tap_, failure_line, 2)) << tap_.text();
+    devices_reset();
     EXPECT_EQ(tap_.text().find(start_line), 0u);
 }
 
@@ -196,10 +194,10 @@ TEST_F(DeviceWatcher, EachDeviceSetsTheBitOfItsIndex)
     watch("event2");
     ASSERT_TRUE(third.connect());
     third.send_event(1);
-    ASSERT_TRUE(stdout_tap::wait_until([] { return device_operation.load() == 4u; }));
+    ASSERT_TRUE(wait_until([] { return device_operation.load() == 4u; }));
     ASSERT_TRUE(first.connect());
     first.send_event(1);
-    ASSERT_TRUE(stdout_tap::wait_until([] { return device_operation.load() == 5u; }));
+    ASSERT_TRUE(wait_until([] { return device_operation.load() == 5u; }));
     EXPECT_EQ(device_operation_disp_done.load(), 0);
 }
 
@@ -216,7 +214,7 @@ TEST_F(DeviceWatcher, ThirtyFourthDeviceSharesTheSecondDevicesBit)
     ASSERT_EQ(pthread_create(&last->thread, nullptr, device_watch, last), 0);
     ASSERT_TRUE(remote.connect());
     remote.send_event(1);
-    ASSERT_TRUE(stdout_tap::wait_until([] { return device_operation.load() != 0; }));
+    ASSERT_TRUE(wait_until([] { return device_operation.load() != 0; }));
     EXPECT_EQ(device_operation.load(), 2u);
 }
 
@@ -226,7 +224,7 @@ TEST_F(DeviceWatcher, DeviceIsNotInheritedByCommands)
     ASSERT_TRUE(watch_event7(keyboard, settings.disp_level));
     // The watcher's open() returns after the writer met it.
     std::vector<int> readers;
-    ASSERT_TRUE(stdout_tap::wait_until([&] { return (readers = keyboard.readers()).size() == 1; }));
+    ASSERT_TRUE(wait_until([&] { return (readers = keyboard.readers()).size() == 1; }));
     EXPECT_TRUE(fcntl(readers[0], F_GETFD) & FD_CLOEXEC);
 }
 
@@ -240,7 +238,7 @@ TEST_F(DeviceWatcher, DeleteCancelsInEveryStateAndClearsEveryHandle)
     for (device_entry* e = device_data; e->next != nullptr; e = e->next)
         ASSERT_EQ(pthread_create(&e->thread, nullptr, device_watch, e), 0);
     ASSERT_TRUE(reading.connect());
-    ASSERT_TRUE(tap_.wait_for("event読み込みエラー(event2 監視失敗)\n"));
+    ASSERT_TRUE(wait_for_output(tap_, "event読み込みエラー(event2 監視失敗)\n"));
 
     std::vector<pthread_t> started;
     for (device_entry* e = device_data; e != nullptr; e = e->next) {

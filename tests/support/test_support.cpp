@@ -30,40 +30,64 @@ extern char** environ;
 void reset_program_state()
 {
     // Watcher threads read the settings: stop them before anything changes.
-    device_data_clear();
-    device_seams_reset();
+    devices_reset();
     settings_reset();
     traffic_data_clear();
     drive_data_clear();
     sampling_warnings_reset();
     sampling_seams_reset();
-    device_operation.store(0);
     device_operation_disp_done.store(0);
     idle_time = 0;
     expiry_runner = run_command;
     watch_sleep = real_watch_sleep;
 }
 
-std::string capture_stdout(const std::function<void()>& body)
+stdout_capture::stdout_capture()
 {
     fflush(stdout);
     char name[] = "/tmp/lw-stdout-XXXXXX";
-    const int fd = mkstemp(name);
+    fd_ = mkstemp(name);
     unlink(name);
-    const int saved = dup(STDOUT_FILENO);
-    dup2(fd, STDOUT_FILENO);
-    body();
+    saved_ = dup(STDOUT_FILENO);
+    dup2(fd_, STDOUT_FILENO);
+}
+
+std::string stdout_capture::text() const
+{
+    // stdio locks the stream, so this flush is safe beside printing threads.
     fflush(stdout);
-    dup2(saved, STDOUT_FILENO);
-    close(saved);
     std::string out;
-    lseek(fd, 0, SEEK_SET);
     char buf[4096];
+    off_t at = 0;
     ssize_t n;
-    while ((n = read(fd, buf, sizeof buf)) > 0)
+    while ((n = pread(fd_, buf, sizeof buf, at)) > 0) {
         out.append(buf, static_cast<size_t>(n));
-    close(fd);
+        at += n;
+    }
     return out;
+}
+
+void stdout_capture::restore()
+{
+    if (saved_ < 0)
+        return;
+    fflush(stdout);
+    dup2(saved_, STDOUT_FILENO);
+    close(saved_);
+    saved_ = -1;
+}
+
+stdout_capture::~stdout_capture()
+{
+    restore();
+    close(fd_);
+}
+
+std::string capture_stdout(const std::function<void()>& body)
+{
+    stdout_capture capture;
+    body();
+    return capture.text();
 }
 
 FILE* open_text(const std::string& text)
