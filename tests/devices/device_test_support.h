@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "devices/registry.h"
+#include "devices/watcher.h"
 #include "support/test_support.h"
 
 // The event names registered so far, in list order.
@@ -57,6 +58,19 @@ inline bool wait_for_output(const stdout_capture& out, const std::string& needle
     return wait_until([&] { return occurrences(out.text(), needle) >= count; });
 }
 
+// One input event of the given type, as the kernel of this platform writes
+// it (sizeof(input_event) bytes).
+inline std::string event_record(uint16_t type)
+{
+    input_event event{};
+    event.input_event_sec = 1700000000;
+    event.input_event_usec = 123456;
+    event.type = type;
+    event.code = 30;
+    event.value = 1;
+    return std::string(reinterpret_cast<const char*>(&event), sizeof event);
+}
+
 // The writing end of a FIFO that stands in for an event device.
 class fake_device {
 public:
@@ -80,18 +94,9 @@ public:
         }, timeout_ms);
     }
 
-    // Writes one 24-byte input event of the given type.
-    void send_event(uint16_t type, uint16_t code = 30, int32_t value = 1)
-    {
-        unsigned char event[24] = {};
-        const int64_t seconds = 1700000000, micros = 123456;
-        memcpy(event, &seconds, 8);
-        memcpy(event + 8, &micros, 8);
-        memcpy(event + 16, &type, 2);
-        memcpy(event + 18, &code, 2);
-        memcpy(event + 20, &value, 4);
-        send_bytes(event, sizeof event);
-    }
+    // Writes one input event of the given type.
+    void send_event(uint16_t type) { send_bytes(event_record(type)); }
+    void send_bytes(const std::string& bytes) { send_bytes(bytes.data(), bytes.size()); }
 
     void send_bytes(const void* data, size_t size)
     {

@@ -176,6 +176,23 @@ TEST_F(Registry, LinesLongerThanTheBufferArriveInPieces)
     EXPECT_EQ(add_by_event("event3", listing), "\"" + std::string(254, 'x'));
 }
 
+TEST_F(Registry, OnlyLinesOfTheirTypeGiveNamesAndHandlers)
+{
+    // A device's own serial number and physical path hold text that looks
+    // like other lines; so does the second piece of an over-long field.
+    const std::string listing = "N: Name=\"Pad\"\n"
+                                "P: Phys=usb-1/input0 N: Name=\"Power Button\"\n"
+                                "U: Uniq=H: Handlers=event62 \n"
+                                "U: Uniq=" + std::string(listing_line_size - 1 - 8, 'u') + "H: Handlers=event63 \n"
+                                "H: Handlers=kbd event12 \n";
+    EXPECT_EQ(add_by_event("event62", listing), "-");
+    EXPECT_EQ(add_by_event("event63", listing), "-");
+    EXPECT_EQ(add_by_name("\"Power Button\"", listing), "");
+    EXPECT_EQ(add_by_name("\"Pad\"", listing), "event12");
+    reset_program_state();
+    EXPECT_EQ(add_by_event("event12", listing), "\"Pad\"");
+}
+
 class RegistryMessages : public Registry {
 protected:
     void SetUp() override
@@ -219,6 +236,24 @@ TEST_F(RegistryMessages, ByEventNamesTheListedDeviceOrTheRequest)
               "デバイス event8 の追加に失敗\n"
               "デバイス \"Media Center Ed. eHome Infrared Remote Transceiver (1934:5168)\" の追加に成功 (event30)\n");
     EXPECT_EQ(registered_events(), (std::vector<std::string>{"event3", "event30"}));
+}
+
+TEST_F(RegistryMessages, NamesFromOutsideArePrintedEscaped)
+{
+    temp_dir dir;
+    command_ = "cat '" + dir.write("devices", "N: Name=\"Bad\x1b]0;x\x07\rPad\xff\"\nH: Handlers=kbd event4 \n") + "'";
+    device_listing_command = command_.c_str();
+    const std::string out = capture_stdout([] {
+        add_device_by_event_name("event4");
+        add_device_by_event_name("event5\x1b[2J");
+        add_device_by_device_name("\"Bad\x1b");
+        add_device_by_device_name("\"Gone\r");
+    });
+    EXPECT_EQ(out,
+              "デバイス \"Bad\\x1b]0;x\\x07\\x0dPad\\xff\" の追加に成功 (event4)\n"
+              "デバイス event5\\x1b[2J の追加に失敗\n"
+              "デバイス \"Bad\\x1b の追加を保留 (接続待ち)\n"
+              "デバイス \"Gone\\x0d の追加を保留 (接続待ち)\n");
 }
 
 TEST_F(RegistryMessages, UnreadableListingFailsEveryRequest)

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <climits>
 #include <csignal>
 #include <string>
@@ -67,26 +68,19 @@ protected:
         return device.connect();
     }
 
+    // Makes text the device listing, swapped in whole for watchers reading it.
+    void list_devices(const std::string& text)
+    {
+        dir_.write("devices.new", text);
+        ASSERT_EQ(rename((dir_.path + "/devices.new").c_str(), (dir_.path + "/devices").c_str()), 0);
+        listing_ = "cat '" + dir_.path + "/devices'";
+        device_listing_command = listing_.c_str();
+    }
+
     temp_dir dir_;
-    std::string prefix_;
+    std::string prefix_, listing_;
     stdout_capture tap_;
 };
-
-TEST_F(DeviceWatcher, EachEventOfAKeyPressGivesItsOwnLine)
-{
-    fake_device keyboard(device_path("event7"));
-    ASSERT_TRUE(watch_event7(keyboard, 3));
-    // Scan code, key and synchronisation, as the kernel reports one press.
-    keyboard.send_event(4);
-    keyboard.send_event(1);
-    keyboard.send_event(0);
-    ASSERT_TRUE(wait_for_output(tap_, "event7操作を検知! (0)\n")) << tap_.text();
-    EXPECT_EQ(tap_.text(), std::string(start_line) +
-                               "event7操作を検知! (4)\nevent7操作を検知! (1)\nevent7操作を検知! (0)\n");
-    EXPECT_EQ(device_operation.load(), 1u);
-    EXPECT_EQ(device_operation_disp_done.load(), 1);
-    EXPECT_EQ(pauses.load(), 0);
-}
 
 struct level_case {
     int level;
@@ -121,20 +115,58 @@ INSTANTIATE_TEST_SUITE_P(Levels, DeviceWatcherLevel,
                                            level_case{3, "event7操作を検知! (1)\n", 1},
                                            level_case{4, "event7操作を検知! (1)\n", 1}));
 
-TEST_F(DeviceWatcher, ShortReadIsReportedWithoutSettingTheBit)
+// Each write waits for its own text, so that no two writes meet in one read.
+struct read_step {
+    std::string bytes;
+    const char* printed;
+};
+
+struct read_case {
+    const char* title;
+    std::vector<read_step> steps;
+    uint32_t mask;
+};
+
+void PrintTo(const read_case& c, std::ostream* os)
 {
-    fake_device mouse(device_path("event7"));
-    ASSERT_TRUE(watch_event7(mouse, 3));
-    const unsigned char piece[10] = {};
-    mouse.send_bytes(piece, sizeof piece);
-    ASSERT_TRUE(wait_for_output(tap_, "size:10\n"));
-    EXPECT_EQ(device_operation.load(), 0u);
-    mouse.send_event(2);
-    ASSERT_TRUE(wait_for_output(tap_, "event7操作を検知! (2)\n")) << tap_.text();
-    EXPECT_EQ(tap_.text(), std::string(start_line) + "event読み込みエラー(event7) size:10\n" +
-                               "event7操作を検知! (2)\n");
+    *os << c.title;
+}
+
+class DeviceWatcherReads : public DeviceWatcher, public ::testing::WithParamInterface<read_case> {};
+
+TEST_P(DeviceWatcherReads, WholeEventsCountAndPiecesAreReported)
+{
+    fake_device keyboard(device_path("event7"));
+    ASSERT_TRUE(watch_event7(keyboard, 3));
+    std::string expected = start_line;
+    for (const read_step& step : GetParam().steps) {
+        keyboard.send_bytes(step.bytes);
+        expected += step.printed;
+        ASSERT_TRUE(wait_until([&] { return tap_.text() == expected; })) << tap_.text();
+    }
+    EXPECT_EQ(device_operation.load(), GetParam().mask);
     EXPECT_EQ(pauses.load(), 0);
 }
+
+// A record 8 bytes short: what the other word size of userland would write.
+const std::string half_event = event_record(2).substr(0, input_event_size - 8);
+const std::string piece_line = "event読み込みエラー(event7) size:" + std::to_string(input_event_size - 8) + "\n";
+
+// A key press as the kernel reports it: scan code, key, synchronisation.
+INSTANTIATE_TEST_SUITE_P(
+    Records, DeviceWatcherReads,
+    ::testing::Values(
+        read_case{"EachEventOfAKeyPress",
+                  {{event_record(4), "event7操作を検知! (4)\n"},
+                   {event_record(1), "event7操作を検知! (1)\n"},
+                   {event_record(0), "event7操作を検知! (0)\n"}}, 1},
+        read_case{"KeyPressInOneWrite",
+                  {{event_record(4) + event_record(1) + event_record(0),
+                    "event7操作を検知! (4)\nevent7操作を検知! (1)\nevent7操作を検知! (0)\n"}}, 1},
+        read_case{"PartialRecord", {{half_event, piece_line.c_str()}}, 0},
+        read_case{"PartialThenWhole",
+                  {{half_event, piece_line.c_str()}, {event_record(2), "event7操作を検知! (2)\n"}}, 1}),
+    [](const ::testing::TestParamInfo<read_case>& info) { return info.param.title; });
 
 TEST_F(DeviceWatcher, EndOfFilePausesAndReopensInsteadOfSpinning)
 {
@@ -255,6 +287,96 @@ TEST_F(DeviceWatcher, DeleteCancelsInEveryStateAndClearsEveryHandle)
         EXPECT_EQ(pthread_join(thread, &result), 0);
         EXPECT_EQ(result, PTHREAD_CANCELED);
     }
+}
+
+TEST_F(DeviceWatcher, NamesFromOutsideArePrintedEscaped)
+{
+    const std::string event = "event7\x1b[2J";
+    fake_device pad(device_path(event));
+    settings.disp_level = 3;
+    watch(event);
+    ASSERT_TRUE(pad.connect());
+    pad.send_event(1);
+    ASSERT_TRUE(wait_for_output(tap_, "event7\\x1b[2J操作を検知! (1)\n")) << tap_.text();
+    EXPECT_EQ(tap_.text(), "\tevent監視スレッド開始 (event7\\x1b[2J）\nevent7\\x1b[2J操作を検知! (1)\n");
+    activity_check check;
+    device_check(check);
+    EXPECT_EQ(check.message, "(操作あり:event7\\x1b[2J)");
+}
+
+TEST_F(DeviceWatcher, AWatcherThatCannotStartIsNamedAndTheOthersRun)
+{
+    list_devices("");
+    for (const char* event : {"event0", "event1", "event2"})
+        ASSERT_EQ(device_data_add(event), 0);
+    add_device_by_device_name("\"Later");
+    watcher_thread_start = [](pthread_t* thread, void* (*body)(void*), void* arg) {
+        const int index = static_cast<device_entry*>(arg)->index;
+        return index % 2 == 1 ? EAGAIN : pthread_create(thread, nullptr, body, arg);
+    };
+    device_thread_create();
+    EXPECT_NE(device_data->thread, 0u);
+    EXPECT_EQ(device_data->next->thread, 0u);
+    EXPECT_NE(device_data->next->next->thread, 0u);
+    EXPECT_EQ(device_data->next->next->next->thread, 0u);
+    // A device still waited for is named by the name it was asked for by.
+    EXPECT_EQ(tap_.text(), "デバイス \"Later の追加を保留 (接続待ち)\n"
+                           "\tevent監視スレッド開始失敗 (event1)\n\tevent監視スレッド開始失敗 (\"Later)\n");
+}
+
+std::string pad_block(const std::string& name, const std::string& event)
+{
+    return "I: Bus=0003\nN: Name=\"" + name + "\"\nU: Uniq=\nH: Handlers=kbd " + event + " \n\n";
+}
+
+TEST_F(DeviceWatcher, NameListedLaterIsWatchedOnceItAppears)
+{
+    settings.disp_level = 3;
+    list_devices(pad_block("Mouse", "event3"));
+    add_device_by_device_name("\"Pad\"");
+    device_thread_create();
+    // Still absent after a few looks (half a minute with real pauses).
+    ASSERT_TRUE(wait_until([] { return pauses.load() >= 3; }));
+    fake_device pad(device_path("event12"));
+    list_devices(pad_block("Mouse", "event3") + pad_block("Pad", "event12"));
+    ASSERT_TRUE(pad.connect());
+    pad.send_event(1);
+    ASSERT_TRUE(wait_for_output(tap_, "event12操作を検知! (1)\n")) << tap_.text();
+    EXPECT_EQ(tap_.text(), "デバイス \"Pad\" の追加を保留 (接続待ち)\n"
+                           "デバイス \"Pad\" の追加に成功 (event12)\n"
+                           "\tevent監視スレッド開始 (event12）\n"
+                           "event12操作を検知! (1)\n");
+    EXPECT_EQ(device_operation.load(), 1u);
+}
+
+TEST_F(DeviceWatcher, NamedDeviceIsFollowedToItsNewNumberNeverToItsOldOne)
+{
+    settings.disp_level = 3;
+    fake_device old_node(device_path("event7")), new_node(device_path("event9"));
+    list_devices(pad_block("Pad", "event7"));
+    add_device_by_device_name("\"Pad\"");
+    device_thread_create();
+    ASSERT_TRUE(old_node.connect());
+    old_node.send_event(1);
+    ASSERT_TRUE(wait_for_output(tap_, "event7操作を検知! (1)\n"));
+    // Unplugged: event7 now belongs to another device, and the pad is gone
+    // for a while. A watcher that reopened event7 would block there.
+    list_devices(pad_block("Mouse", "event7"));
+    old_node.hang_up();
+    ASSERT_TRUE(wait_for_output(tap_, failure_line, 3)) << tap_.text();
+    list_devices(pad_block("Mouse", "event7") + pad_block("Pad", "event9"));
+    ASSERT_TRUE(new_node.connect());
+    new_node.send_event(2);
+    ASSERT_TRUE(wait_for_output(tap_, "event9操作を検知! (2)\n")) << tap_.text();
+
+    const std::string out = tap_.text();
+    const std::string before = "デバイス \"Pad\" の追加に成功 (event7)\n" + std::string(start_line) +
+                               "event7操作を検知! (1)\n" + failure_line;
+    const std::string after = "デバイス \"Pad\" の監視先を変更 (event7 → event9)\nevent9操作を検知! (2)\n";
+    EXPECT_EQ(out.substr(0, before.size()), before);
+    EXPECT_EQ(out.substr(out.size() - after.size()), after);
+    EXPECT_EQ(occurrences(out, failure_line), pauses.load());
+    EXPECT_EQ(old_node.readers().size(), 0u);
 }
 
 }  // namespace
