@@ -7,6 +7,9 @@
 #include <fcntl.h>
 #include <string>
 #include <unistd.h>
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#endif
 
 #include "base/progress.h"
 #include "base/settings.h"
@@ -33,8 +36,17 @@ int real_thread_start(pthread_t* thread, void* (*body)(void*), void* arg)
     return pthread_create(thread, nullptr, body, arg);
 }
 
-// The entry's event name as the watcher prints it. Kept in the watcher's own
-// buffer: a cancelled watcher frees nothing.
+// A watcher's buffers. They live in the frame of device_watch itself: a
+// cancelled watcher leaves the frames below it without their epilogues.
+struct watcher_state {
+    device_entry* entry;
+    // The entry's event name as the watcher prints it. Kept here rather than
+    // in a std::string: a cancelled watcher frees nothing.
+    char shown[shown_event_size];
+    char path[PATH_MAX];
+    input_event events[events_per_read];
+};
+
 void show_event(const device_entry* entry, char* shown)
 {
     snprintf(shown, shown_event_size, "%s", text_escape(entry->event).c_str());
@@ -51,30 +63,29 @@ bool device_path(const char* event, char* path, std::size_t path_size)
 // that came back under another handler is followed there. Returns whether
 // its node is worth opening: not when the name is listed nowhere, since the
 // old number may belong to another device by now.
-bool follow_device(device_entry* entry, char* shown)
+bool follow_device(watcher_state& w)
 {
-    const device_lookup found = device_entry_lookup(entry);
+    const device_lookup found = device_entry_lookup(w.entry);
     if (found == device_lookup::moved)
-        show_event(entry, shown);
+        show_event(w.entry, w.shown);
     return found != device_lookup::absent;
 }
 
 // Opens the event device, retrying after each pause until it opens. A path
 // that does not fit fails like a missing device.
-int open_device(device_entry* entry, char* shown, bool try_open)
+int open_device(watcher_state& w, bool try_open)
 {
     for (;;) {
-        char path[PATH_MAX];
-        if (try_open && device_path(entry->event, path, sizeof path)) {
+        if (try_open && device_path(w.entry->event, w.path, sizeof w.path)) {
             // Close-on-exec: the commands that the main thread starts must
             // not inherit the device.
-            const int fd = open(path, O_RDONLY | O_CLOEXEC);
+            const int fd = open(w.path, O_RDONLY | O_CLOEXEC);
             if (fd >= 0)
                 return fd;
         }
-        printf("event読み込みエラー(%s 監視失敗)\n", shown);
+        printf("event読み込みエラー(%s 監視失敗)\n", w.shown);
         watcher_retry_sleep(retry_pause_seconds);
-        try_open = follow_device(entry, shown);
+        try_open = follow_device(w);
     }
 }
 
@@ -102,26 +113,44 @@ void report_event(const device_entry* entry, const char* shown, const input_even
 // Reads events, several at a time, until a read fails or meets the end of
 // the file (a replaced node, a writer gone), then pauses; the caller closes
 // and reopens. A read that is not a whole number of events counts none.
-void read_events(int fd, const device_entry* entry, const char* shown)
+void read_events(int fd, watcher_state& w)
 {
-    input_event events[events_per_read];
     for (;;) {
-        const ssize_t got = read(fd, events, sizeof events);
+        const ssize_t got = read(fd, w.events, sizeof w.events);
         if (got <= 0) {
-            printf("event読み込みエラー(%s 監視失敗)\n", shown);
+            printf("event読み込みエラー(%s 監視失敗)\n", w.shown);
             watcher_retry_sleep(retry_pause_seconds);
             return;
         }
         if (static_cast<std::size_t>(got) % input_event_size != 0) {
-            printf("event読み込みエラー(%s) size:%d\n", shown, static_cast<int>(got));
+            printf("event読み込みエラー(%s) size:%d\n", w.shown, static_cast<int>(got));
             (void)fflush(stdout);
             continue;
         }
         for (std::size_t i = 0; i < static_cast<std::size_t>(got) / input_event_size; i++)
-            report_event(entry, shown, events[i]);
+            report_event(w.entry, w.shown, w.events[i]);
         (void)fflush(stdout);
     }
 }
+
+#if defined(__SANITIZE_ADDRESS__)
+// Cancellation leaves the watcher's frames without their epilogues, so
+// AddressSanitizer would take their stale guard bytes for overruns in the
+// code that ends the thread. The thread's stack is dead from here on.
+void forget_abandoned_frames()
+{
+    pthread_attr_t attr;
+    if (pthread_getattr_np(pthread_self(), &attr) != 0)
+        return;
+    void* base = nullptr;
+    std::size_t size = 0;
+    if (pthread_attr_getstack(&attr, &base, &size) == 0)
+        ASAN_UNPOISON_MEMORY_REGION(base, size);
+    pthread_attr_destroy(&attr);
+}
+#else
+void forget_abandoned_frames() {}
+#endif
 
 // Closes the descriptor that a cancelled watcher held.
 void close_held_descriptor(void* held)
@@ -129,6 +158,7 @@ void close_held_descriptor(void* held)
     const int fd = *static_cast<int*>(held);
     if (fd >= 0)
         close(fd);
+    forget_abandoned_frames();
 }
 
 // Cancels every watcher and waits for it to end.
@@ -152,26 +182,27 @@ int (*watcher_thread_start)(pthread_t* thread, void* (*body)(void*), void* arg) 
 
 void* device_watch(void* arg)
 {
-    auto* entry = static_cast<device_entry*>(arg);
-    usleep(500);
-    if (entry->event[0] == '\0')
-        wait_until_listed(entry);
-    char shown[shown_event_size];
-    show_event(entry, shown);
-    printf("\tevent監視スレッド開始 (%s）\n", shown);
-    // Read by the clean-up handler, hence volatile across its setjmp.
+    watcher_state w;
+    w.entry = static_cast<device_entry*>(arg);
+    // Read by the clean-up handler, hence volatile across its setjmp. The
+    // handler covers every cancellation point of the watcher.
     volatile int fd = -1;
     pthread_cleanup_push(close_held_descriptor, const_cast<int*>(&fd));
+    usleep(500);
+    if (w.entry->event[0] == '\0')
+        wait_until_listed(w.entry);
+    show_event(w.entry, w.shown);
+    printf("\tevent監視スレッド開始 (%s）\n", w.shown);
     bool try_open = true;
     for (;;) {
-        fd = open_device(entry, shown, try_open);
-        read_events(fd, entry, shown);
+        fd = open_device(w, try_open);
+        read_events(fd, w);
         // Forgotten before closing, so a cancellation inside close() can
         // never make the handler close the number a second time.
         const int done = fd;
         fd = -1;
         close(done);
-        try_open = follow_device(entry, shown);
+        try_open = follow_device(w);
     }
     pthread_cleanup_pop(0);
     return nullptr;
