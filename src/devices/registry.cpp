@@ -19,6 +19,12 @@ namespace {
 std::mutex event_names;
 
 constexpr char name_prefix[] = "N: Name=";
+
+// Copies an event name into a buffer of event_name_max + 1 bytes.
+void event_copy(char* to, const char* from)
+{
+    (void)snprintf(to, event_name_max + 1, "%s", from);
+}
 constexpr char handlers_prefix[] = "H: Handlers=";
 
 // One piece of the listing and what kind of line it starts.
@@ -117,7 +123,7 @@ device_entry* entry_append(const char* event, const char* name)
         free(entry);
         return nullptr;
     }
-    strcpy(entry->event, event);
+    event_copy(entry->event, event);
     device_entry* tail = last_entry();
     entry->index = tail == nullptr ? 0 : tail->index + 1;
     (tail == nullptr ? device_data : tail->next) = entry;
@@ -135,7 +141,7 @@ bool event_claim(device_entry* entry, const char* token)
         if (other != entry && strcmp(other->event, token) == 0)
             return false;
     }
-    strcpy(entry->event, token);
+    event_copy(entry->event, token);
     return true;
 }
 
@@ -252,7 +258,7 @@ device_lookup device_entry_lookup(device_entry* entry)
         const pipe_stream listing(popen(device_listing_command, "re"));
         if (listing) {
             char before[event_name_max + 1];
-            strcpy(before, entry->event);
+            event_copy(before, entry->event);
             const bool found = scan_named_handlers(listing.get(), entry->name,
                                                    [&](const char* token) { return event_claim(entry, token); });
             result = !found ? device_lookup::absent
@@ -268,5 +274,5 @@ device_lookup device_entry_lookup(device_entry* entry)
 void device_event_read(const device_entry* entry, char* out)
 {
     const std::lock_guard<std::mutex> hold(event_names);
-    strcpy(out, entry->event);
+    event_copy(out, entry->event);
 }

@@ -49,7 +49,7 @@ struct watcher_state {
 
 void show_event(const device_entry* entry, char* shown)
 {
-    snprintf(shown, shown_event_size, "%s", text_escape(entry->event).c_str());
+    (void)snprintf(shown, shown_event_size, "%s", text_escape(entry->event).c_str());
 }
 
 // Forms the device path of event. Returns false when it does not fit.
