@@ -8,6 +8,7 @@
 #include <string>
 
 #include "devices/registry.h"
+#include "devices/watcher.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -33,6 +34,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     rewind(in);
     device_listing_add_by_name(in, request.c_str());
     fclose(in);
-    device_data_clear();
+    devices_reset();
     return 0;
 }

@@ -13,6 +13,7 @@
 
 #include "base/settings.h"
 #include "devices/registry.h"
+#include "devices/watcher.h"
 
 inline void fuzz_write_file(const char* name, const std::string_view content, mode_t mode)
 {
@@ -67,7 +68,6 @@ inline void fuzz_config_setup()
     fuzz_write_file("b.conf", "DISP_LEVEL=3\nFILE=a.conf\n", 0644);
     fuzz_write_file("open.conf", "COMMAND=never\n", 0666);
     fuzz_write_file("c.conf", "COMMAND=echo x\nDEVICE_NAME=\"k\nNOT_ROOP\n", 0644);
-    device_listing_command = "printf 'N: Name=\"k\"\\nH: Handlers=kbd event1 \\n'";
     if (freopen("/dev/null", "w", stdout) == nullptr || chdir(fuzz_config_dirs().start.c_str()) != 0)
         abort();
 }
@@ -87,7 +87,8 @@ void fuzz_in_own_dir(Body body)
 inline void fuzz_config_reset()
 {
     settings_reset();
-    device_data_clear();
+    devices_reset();
+    device_listing_command = "printf 'N: Name=\"k\"\\nH: Handlers=kbd event1 \\n'";
 }
 
 // True when a text value could name a file outside the private directory:

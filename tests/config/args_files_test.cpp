@@ -66,7 +66,7 @@ TEST_F(ArgsFiles, DeviceRequestsKeepTheirOrder)
         {{"event1", "-f", conf, "event2"}, nullptr, 0, added_event1 + added_event3 + added_event6 + added_event2,
          {"event1", "event3", "event6", "event2"}},
         {{"-f", verbatim}, [](settings_record& s) { s.rx_threshold = 5; }, 0,
-         "デバイス event3\r の追加に失敗\n"
+         "デバイス event3\\x0d の追加に失敗\n"
          "デバイス \"Media Center Ed. eHome Infrared Remote Transceiver (1934:5168)\" の追加に成功 (event30)\n",
          {"event30"}},
     });

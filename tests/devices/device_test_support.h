@@ -1,6 +1,5 @@
-// Helpers of the device tests: the registered names, standard output
-// watched while watcher threads write to it, and FIFOs that stand in for
-// event devices.
+// Helpers of the device tests: the registered names, waiting for what
+// watcher threads print, and FIFOs that stand in for event devices.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -19,6 +18,8 @@
 #include <vector>
 
 #include "devices/registry.h"
+#include "devices/watcher.h"
+#include "support/test_support.h"
 
 // The event names registered so far, in list order.
 inline std::vector<std::string> registered_events()
@@ -29,79 +30,46 @@ inline std::vector<std::string> registered_events()
     return events;
 }
 
-// Redirects standard output into a temporary file for its lifetime, and can
-// wait until the text written so far satisfies a condition.
-class stdout_tap {
-public:
-    stdout_tap()
-    {
-        fflush(stdout);
-        char name[] = "/tmp/lw-tap-XXXXXX";
-        fd_ = mkstemp(name);
-        unlink(name);
-        saved_ = dup(STDOUT_FILENO);
-        dup2(fd_, STDOUT_FILENO);
-    }
-    ~stdout_tap() { restore(); }
-    stdout_tap(const stdout_tap&) = delete;
-    stdout_tap& operator=(const stdout_tap&) = delete;
+// How often needle occurs in text.
+inline int occurrences(const std::string& text, const std::string& needle)
+{
+    int n = 0;
+    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
+        n++;
+    return n;
+}
 
-    // Everything written so far, buffered text included.
-    std::string text() const
-    {
-        fflush(stdout);
-        std::string out;
-        char buf[4096];
-        off_t at = 0;
-        ssize_t n;
-        while ((n = pread(fd_, buf, sizeof buf, at)) > 0) {
-            out.append(buf, static_cast<size_t>(n));
-            at += n;
-        }
-        return out;
+// Polls until done() holds; false after the timeout.
+template <typename Condition>
+bool wait_until(Condition done, int timeout_ms = 5000)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+    return true;
+}
 
-    // Waits until needle occurs count times; false after the timeout.
-    bool wait_for(const std::string& needle, int count = 1, int timeout_ms = 5000) const
-    {
-        return wait_until([&] { return occurrences(text(), needle) >= count; }, timeout_ms);
-    }
+// Waits until the captured output holds needle count times.
+inline bool wait_for_output(const stdout_capture& out, const std::string& needle, int count = 1)
+{
+    return wait_until([&] { return occurrences(out.text(), needle) >= count; });
+}
 
-    // Puts standard output back; further text goes to the real output.
-    void restore()
-    {
-        if (saved_ < 0)
-            return;
-        fflush(stdout);
-        dup2(saved_, STDOUT_FILENO);
-        close(saved_);
-        saved_ = -1;
-    }
-
-    static int occurrences(const std::string& text, const std::string& needle)
-    {
-        int n = 0;
-        for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1))
-            n++;
-        return n;
-    }
-
-    template <typename Condition>
-    static bool wait_until(Condition done, int timeout_ms = 5000)
-    {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > deadline)
-                return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return true;
-    }
-
-private:
-    int fd_ = -1;
-    int saved_ = -1;
-};
+// One input event of the given type, as the kernel of this platform writes
+// it (sizeof(input_event) bytes).
+inline std::string event_record(uint16_t type)
+{
+    input_event event{};
+    event.input_event_sec = 1700000000;
+    event.input_event_usec = 123456;
+    event.type = type;
+    event.code = 30;
+    event.value = 1;
+    return std::string(reinterpret_cast<const char*>(&event), sizeof event);
+}
 
 // The writing end of a FIFO that stands in for an event device.
 class fake_device {
@@ -120,24 +88,15 @@ public:
     // Opens the writing end once a watcher has opened the reading end.
     bool connect(int timeout_ms = 5000)
     {
-        return stdout_tap::wait_until([&] {
+        return wait_until([&] {
             writer_ = open(path_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
             return writer_ >= 0;
         }, timeout_ms);
     }
 
-    // Writes one 24-byte input event of the given type.
-    void send_event(uint16_t type, uint16_t code = 30, int32_t value = 1)
-    {
-        unsigned char event[24] = {};
-        const int64_t seconds = 1700000000, micros = 123456;
-        memcpy(event, &seconds, 8);
-        memcpy(event + 8, &micros, 8);
-        memcpy(event + 16, &type, 2);
-        memcpy(event + 18, &code, 2);
-        memcpy(event + 20, &value, 4);
-        send_bytes(event, sizeof event);
-    }
+    // Writes one input event of the given type.
+    void send_event(uint16_t type) { send_bytes(event_record(type)); }
+    void send_bytes(const std::string& bytes) { send_bytes(bytes.data(), bytes.size()); }
 
     void send_bytes(const void* data, size_t size)
     {

@@ -19,11 +19,7 @@ const std::string usb_keyboard = "\"\xEF\xBC\xB5\xEF\xBC\xB3\xEF\xBC\xA2 \xE3\x8
 class Registry : public ::testing::Test {
 protected:
     void SetUp() override { reset_program_state(); }
-    void TearDown() override
-    {
-        reset_program_state();
-        device_seams_reset();
-    }
+    void TearDown() override { reset_program_state(); }
     // Scans the capture (or text) by name; "" when nothing was added.
     static std::string add_by_name(const std::string& name, const std::string& listing = read_fixture(listing_fixture))
     {
@@ -180,6 +176,23 @@ TEST_F(Registry, LinesLongerThanTheBufferArriveInPieces)
     EXPECT_EQ(add_by_event("event3", listing), "\"" + std::string(254, 'x'));
 }
 
+TEST_F(Registry, OnlyLinesOfTheirTypeGiveNamesAndHandlers)
+{
+    // A device's own serial number and physical path hold text that looks
+    // like other lines; so does the second piece of an over-long field.
+    const std::string listing = "N: Name=\"Pad\"\n"
+                                "P: Phys=usb-1/input0 N: Name=\"Power Button\"\n"
+                                "U: Uniq=H: Handlers=event62 \n"
+                                "U: Uniq=" + std::string(listing_line_size - 1 - 8, 'u') + "H: Handlers=event63 \n"
+                                "H: Handlers=kbd event12 \n";
+    EXPECT_EQ(add_by_event("event62", listing), "-");
+    EXPECT_EQ(add_by_event("event63", listing), "-");
+    EXPECT_EQ(add_by_name("\"Power Button\"", listing), "");
+    EXPECT_EQ(add_by_name("\"Pad\"", listing), "event12");
+    reset_program_state();
+    EXPECT_EQ(add_by_event("event12", listing), "\"Pad\"");
+}
+
 class RegistryMessages : public Registry {
 protected:
     void SetUp() override
@@ -203,7 +216,7 @@ TEST_F(RegistryMessages, ByNameReportsSuccessAndFailure)
     EXPECT_EQ(out,
               "デバイス \"Power Button\" の追加に成功 (event0)\n"
               "デバイス \"Power Button\" の追加に成功 (event1)\n"
-              "デバイス \"Power Button\" の追加に失敗\n"
+              "デバイス \"Power Button\" の追加を保留 (接続待ち)\n"
               "デバイス Power Button の追加に失敗\n"
               "デバイス " + usb_keyboard + " の追加に成功 (event9)\n");
 }
@@ -225,6 +238,24 @@ TEST_F(RegistryMessages, ByEventNamesTheListedDeviceOrTheRequest)
     EXPECT_EQ(registered_events(), (std::vector<std::string>{"event3", "event30"}));
 }
 
+TEST_F(RegistryMessages, NamesFromOutsideArePrintedEscaped)
+{
+    temp_dir dir;
+    command_ = "cat '" + dir.write("devices", "N: Name=\"Bad\x1b]0;x\x07\rPad\xff\"\nH: Handlers=kbd event4 \n") + "'";
+    device_listing_command = command_.c_str();
+    const std::string out = capture_stdout([] {
+        add_device_by_event_name("event4");
+        add_device_by_event_name("event5\x1b[2J");
+        add_device_by_device_name("\"Bad\x1b");
+        add_device_by_device_name("\"Gone\r");
+    });
+    EXPECT_EQ(out,
+              "デバイス \"Bad\\x1b]0;x\\x07\\x0dPad\\xff\" の追加に成功 (event4)\n"
+              "デバイス event5\\x1b[2J の追加に失敗\n"
+              "デバイス \"Bad\\x1b の追加を保留 (接続待ち)\n"
+              "デバイス \"Gone\\x0d の追加を保留 (接続待ち)\n");
+}
+
 TEST_F(RegistryMessages, UnreadableListingFailsEveryRequest)
 {
     device_listing_command = "cat /nonexistent/lw-devices 2>/dev/null";
@@ -232,8 +263,9 @@ TEST_F(RegistryMessages, UnreadableListingFailsEveryRequest)
         add_device_by_event_name("event3");
         add_device_by_device_name("\"Power Button\"");
     });
-    EXPECT_EQ(out, "デバイス event3 の追加に失敗\nデバイス \"Power Button\" の追加に失敗\n");
-    EXPECT_EQ(device_data, nullptr);
+    // The name may still appear: it waits, without a handler.
+    EXPECT_EQ(out, "デバイス event3 の追加に失敗\nデバイス \"Power Button\" の追加を保留 (接続待ち)\n");
+    EXPECT_EQ(registered_events(), std::vector<std::string>{""});
 }
 
 }  // namespace

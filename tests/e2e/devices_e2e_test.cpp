@@ -100,7 +100,7 @@ TEST(DevicesE2E, EventOnTheWatchedDeviceMakesTheNextCheckBusy)
     const std::string start_line = "\tevent監視スレッド開始 (" + node.event + "）\n";
     const std::string before_banner = out.substr(0, out.find("\n監視開始"));
     EXPECT_TRUE(before_banner == registrations || before_banner == registrations + start_line) << out;
-    EXPECT_EQ(stdout_tap::occurrences(out, start_line), 1);
+    EXPECT_EQ(occurrences(out, start_line), 1);
     const size_t activity = out.find(node.event + "操作を検知! (1)\r");
     ASSERT_NE(activity, std::string::npos) << out;
     EXPECT_GT(out.find("\n継続時間：初期化(操作あり:" + node.event + ")\n"), activity);

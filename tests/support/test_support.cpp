@@ -30,36 +30,63 @@ extern char** environ;
 
 void reset_program_state()
 {
-    // One line per module, putting back its state and seams. Devices first:
-    // their watcher threads read the settings.
-    device_data_clear(); device_seams_reset(); device_operation.store(0);
-    settings_reset(); device_operation_disp_done.store(0);
+    // One call per module, putting back its state and seams. Devices first:
+    // their watcher threads read the settings. The configuration reader
+    // keeps nothing from one call to the next.
+    devices_reset();
+    settings_reset();
+    device_operation_disp_done.store(0);
     sampling_reset();
     idle_time = 0; expiry_runner = run_command; watch_sleep = real_watch_sleep;
-    // The configuration reader keeps nothing from one call to the next.
     calibrate_reset();
+}
+
+stdout_capture::stdout_capture()
+{
+    fflush(stdout);
+    char name[] = "/tmp/lw-stdout-XXXXXX";
+    fd_ = mkstemp(name);
+    unlink(name);
+    saved_ = dup(STDOUT_FILENO);
+    dup2(fd_, STDOUT_FILENO);
+}
+
+std::string stdout_capture::text() const
+{
+    // stdio locks the stream, so this flush is safe beside printing threads.
+    fflush(stdout);
+    std::string out;
+    char buf[4096];
+    off_t at = 0;
+    ssize_t n;
+    while ((n = pread(fd_, buf, sizeof buf, at)) > 0) {
+        out.append(buf, static_cast<size_t>(n));
+        at += n;
+    }
+    return out;
+}
+
+void stdout_capture::restore()
+{
+    if (saved_ < 0)
+        return;
+    fflush(stdout);
+    dup2(saved_, STDOUT_FILENO);
+    close(saved_);
+    saved_ = -1;
+}
+
+stdout_capture::~stdout_capture()
+{
+    restore();
+    close(fd_);
 }
 
 std::string capture_stdout(const std::function<void()>& body)
 {
-    fflush(stdout);
-    char name[] = "/tmp/lw-stdout-XXXXXX";
-    const int fd = mkstemp(name);
-    unlink(name);
-    const int saved = dup(STDOUT_FILENO);
-    dup2(fd, STDOUT_FILENO);
+    stdout_capture capture;
     body();
-    fflush(stdout);
-    dup2(saved, STDOUT_FILENO);
-    close(saved);
-    std::string out;
-    lseek(fd, 0, SEEK_SET);
-    char buf[4096];
-    ssize_t n;
-    while ((n = read(fd, buf, sizeof buf)) > 0)
-        out.append(buf, static_cast<size_t>(n));
-    close(fd);
-    return out;
+    return capture.text();
 }
 
 FILE* open_text(const std::string& text)

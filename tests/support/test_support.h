@@ -14,6 +14,25 @@ void reset_program_state();
 // Runs body with standard output redirected and returns what it printed.
 std::string capture_stdout(const std::function<void()>& body);
 
+// Standard output redirected into a temporary file for the object's
+// lifetime. text() may be called while other threads still print.
+class stdout_capture {
+public:
+    stdout_capture();
+    ~stdout_capture();
+    stdout_capture(const stdout_capture&) = delete;
+    stdout_capture& operator=(const stdout_capture&) = delete;
+    // Everything printed so far, buffered text included.
+    std::string text() const;
+    // Puts standard output back; later text goes to the real output, and
+    // text() still returns what was captured.
+    void restore();
+
+private:
+    int fd_ = -1;
+    int saved_ = -1;
+};
+
 // Opens text as a read-only stream (fmemopen); the caller fcloses it.
 FILE* open_text(const std::string& text);
 

@@ -1,0 +1,11 @@
+// Text from outside the program (device names from the kernel's listing,
+// names given in the configuration) made safe to print on one line.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Returns text with every control character (C0, DEL and C1), every byte
+// that is not part of valid UTF-8 and every byte listed in extra written as
+// \xNN (two lower-case hex digits). Valid printable UTF-8 passes unchanged.
+std::string text_escape(std::string_view text, std::string_view extra = {});
