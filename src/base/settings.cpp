@@ -14,6 +14,8 @@ constexpr settings_record default_settings = {
     {},       // command
     counter_source_commands,
     "sd",     // disk_prefixes
+    {},       // status_path (off)
+    {},       // metrics_path (off)
 };
 }  // namespace
 

@@ -7,6 +7,7 @@
 
 constexpr std::size_t command_size = 512;  // expiry command, 511 bytes + NUL
 constexpr std::size_t disk_prefixes_size = 256;
+constexpr std::size_t report_path_size = 1024;  // status and metrics file paths
 
 // Where the samplers read the traffic and disk counters.
 enum counter_source_kind : int32_t {
@@ -27,6 +28,12 @@ struct settings_record {
     char command[command_size];  // empty: sync x3, then shutdown -h now
     int32_t counter_source;      // a counter_source_kind
     char disk_prefixes[disk_prefixes_size];  // comma-separated name prefixes of watched disks
+
+    // Reports for people and for monitoring, both off while empty: the
+    // status file rewritten after every check, and the metrics file in the
+    // Prometheus text format for node_exporter's textfile collector.
+    char status_path[report_path_size];
+    char metrics_path[report_path_size];
 };
 
 extern settings_record settings;
