@@ -17,10 +17,12 @@
 
 #include "core/command.h"
 #include "base/settings.h"
+#include "base/journal.h"
 #include "base/progress.h"
 #include "core/watch.h"
 #include "devices/registry.h"
 #include "devices/watcher.h"
+#include "report/report.h"
 #include "sampling/drive.h"
 #include "sampling/sources.h"
 #include "sampling/traffic.h"
@@ -42,6 +44,8 @@ void reset_program_state()
     idle_time = 0;
     expiry_runner = run_command;
     watch_sleep = real_watch_sleep;
+    report_reset();
+    journal_reset();
 }
 
 std::string capture_stdout(const std::function<void()>& body)
