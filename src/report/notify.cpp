@@ -46,9 +46,9 @@ std::string notify_summary(const status_record& record)
         return line + ", never busy";
     const time_t at = static_cast<time_t>(record.last_busy);
     struct tm local;
-    char clock[16] = "?";
-    if (localtime_r(&at, &local) != nullptr)
-        strftime(clock, sizeof clock, "%H:%M", &local);
+    char clock[16];
+    if (localtime_r(&at, &local) == nullptr || strftime(clock, sizeof clock, "%H:%M", &local) == 0)
+        (void)snprintf(clock, sizeof clock, "?");
     line += ", last busy ";
     line += clock;
     const std::vector<std::string>& reasons = record.busy_reasons;
@@ -71,7 +71,7 @@ std::string watchdog_warning(uint64_t period_usec, int disp_interval)
     if (period_usec == 0 || period_usec > 2 * pass_usec)
         return "";
     char line[256];
-    snprintf(line, sizeof line,
+    (void)snprintf(line, sizeof line,
              "%s警告：ウォッチドッグ時間（%llu ミリ秒）が表示間隔（%d 秒）の2倍以下です。"
              "正常に動作していても停止されます。\n",
              journal_prefix(journal_warning), static_cast<unsigned long long>(period_usec / 1000),

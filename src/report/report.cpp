@@ -54,7 +54,7 @@ void report_start(time_t now)
     report_state.watchdog_usec = notify_watchdog_period();
     const std::string warning = watchdog_warning(report_state.watchdog_usec, settings.disp_interval);
     if (!warning.empty())
-        fputs(warning.c_str(), stdout);
+        (void)fputs(warning.c_str(), stdout);
     status_publish();
     notify_send("READY=1\nSTATUS=" + notify_summary(report_state.status));
 }

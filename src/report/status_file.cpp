@@ -126,7 +126,7 @@ std::string format_amount(uint64_t bytes)
         unit++;
     }
     char text[32];
-    snprintf(text, sizeof text, "%.1f %s", value, units[unit]);
+    (void)snprintf(text, sizeof text, "%.1f %s", value, units[unit]);
     return text;
 }
 
