@@ -19,6 +19,8 @@ constexpr settings_record default_settings = {
     0,        // notice_time (entered in minutes, held in seconds)
     {},       // notice_run
     0,        // dry_run
+    {},       // status_path (off)
+    {},       // metrics_path (off)
 };
 }  // namespace
 

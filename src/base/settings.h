@@ -8,6 +8,7 @@
 constexpr std::size_t command_size = 512;  // expiry command, 511 bytes + NUL
 constexpr std::size_t disk_prefixes_size = 256;
 constexpr std::size_t notice_run_size = 512;  // notice command, 511 bytes + NUL
+constexpr std::size_t report_path_size = 1024;  // status and metrics file paths
 
 // Where the samplers read the traffic and disk counters.
 enum counter_source_kind : int32_t {
@@ -32,6 +33,12 @@ struct settings_record {
     int32_t notice_time;              // seconds of notice before the expiry action, 0 = none
     char notice_run[notice_run_size];  // run once when the notice is given; empty: none
     int32_t dry_run;                  // non-zero: at expiry, say what would run and run nothing
+
+    // Reports for people and for monitoring, both off while empty: the
+    // status file rewritten after every check, and the metrics file in the
+    // Prometheus text format for node_exporter's textfile collector.
+    char status_path[report_path_size];
+    char metrics_path[report_path_size];
 };
 
 extern settings_record settings;

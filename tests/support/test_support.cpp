@@ -18,10 +18,12 @@
 #include "calibrate/calibration.h"
 #include "core/command.h"
 #include "base/settings.h"
+#include "base/journal.h"
 #include "base/progress.h"
 #include "core/watch.h"
 #include "devices/registry.h"
 #include "devices/watcher.h"
+#include "report/report.h"
 #include "sampling/drive.h"
 #include "sampling/sources.h"
 #include "sampling/traffic.h"
@@ -39,6 +41,8 @@ void reset_program_state()
     sampling_reset();
     idle_time = 0; expiry_runner = run_command; watch_sleep = real_watch_sleep;
     calibrate_reset();
+    report_reset();
+    journal_reset();
 }
 
 stdout_capture::stdout_capture()

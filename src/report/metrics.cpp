@@ -1,0 +1,107 @@
+#include "report/metrics.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "base/journal.h"
+#include "base/settings.h"
+#include "report/atomic_file.h"
+
+namespace {
+
+void add_family(std::string& out, const char* name, const char* type, const char* help)
+{
+    out += "# HELP ";
+    out += name;
+    out += ' ';
+    out += help;
+    out += "\n# TYPE ";
+    out += name;
+    out += ' ';
+    out += type;
+    out += '\n';
+}
+
+void add_sample(std::string& out, const char* name, long long value)
+{
+    out += name;
+    out += ' ';
+    out += std::to_string(value);
+    out += '\n';
+}
+
+// One lullwatcher_growth or lullwatcher_threshold sample per taken record.
+void add_per_record(std::string& out, const char* name, const report_state_record& state, bool threshold)
+{
+    for (const growth_item& item : state.growth) {
+        out += name;
+        out += "{kind=\"";
+        out += item.kind;
+        out += "\",name=\"";
+        out += metrics_label_value(item.name);
+        out += "\",direction=\"";
+        out += item.direction;
+        out += "\",unit=\"";
+        out += item.unit;
+        out += "\"} ";
+        out += std::to_string(threshold ? item.threshold : item.growth);
+        out += '\n';
+    }
+}
+
+}  // namespace
+
+std::string metrics_label_value(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '"')
+            out += "\\\"";
+        else if (c == '\n')
+            out += "\\n";
+        else
+            out += c;
+    }
+    return out;
+}
+
+std::string metrics_format(const report_state_record& state)
+{
+    const status_record& s = state.status;
+    std::string out;
+    add_family(out, "lullwatcher_idle_seconds", "gauge", "Idle time counted so far.");
+    add_sample(out, "lullwatcher_idle_seconds", s.idle_seconds);
+    add_family(out, "lullwatcher_expiry_seconds", "gauge", "Idle time after which the expiry action runs.");
+    add_sample(out, "lullwatcher_expiry_seconds", settings.exfire_time);
+    add_family(out, "lullwatcher_last_check_busy", "gauge", "1 when the last check found activity, else 0.");
+    add_sample(out, "lullwatcher_last_check_busy", strcmp(s.last_verdict, "busy") == 0 ? 1 : 0);
+    add_family(out, "lullwatcher_last_busy_timestamp_seconds", "gauge",
+               "Unix time of the last busy check, 0 when none was busy.");
+    add_sample(out, "lullwatcher_last_busy_timestamp_seconds", s.last_busy);
+    add_family(out, "lullwatcher_expiries_total", "counter", "Expiry actions run since the start.");
+    add_sample(out, "lullwatcher_expiries_total", static_cast<long long>(s.expiries));
+    add_family(out, "lullwatcher_growth", "gauge", "Growth of a counter in the last check period.");
+    add_per_record(out, "lullwatcher_growth", state, false);
+    add_family(out, "lullwatcher_threshold", "gauge",
+               "Growth per check period above which the machine counts as busy; 0: not watched.");
+    add_per_record(out, "lullwatcher_threshold", state, true);
+    return out;
+}
+
+void metrics_publish()
+{
+    if (settings.metrics_path[0] == '\0')
+        return;
+    const int error = atomic_file_write(settings.metrics_path, metrics_format(report_state));
+    if (error == 0) {
+        report_state.metrics_failing = false;
+        return;
+    }
+    if (!report_state.metrics_failing)
+        printf("%s警告：メトリクスファイルを書き込めません：%s（%s）\n", journal_prefix(journal_warning),
+               settings.metrics_path, strerror(error));
+    report_state.metrics_failing = true;
+}

@@ -1,0 +1,80 @@
+#include "report/notify.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <systemd/sd-daemon.h>
+
+#include "base/journal.h"
+#include "base/settings.h"
+#include "report/status_file.h"
+
+namespace {
+
+// One reason in a few words: "eth0 rx 3.4 MB", "input event3".
+std::string reason_words(const std::string& token)
+{
+    const reason_parts parts = split_reason(token);
+    if (parts.counted)
+        return std::string(parts.name) + " " + std::string(parts.direction) + " " + format_amount(parts.amount);
+    if (parts.kind == "input")
+        return "input " + std::string(parts.detail);
+    return token;
+}
+
+}  // namespace
+
+void notify_send(const std::string& text)
+{
+    if (getenv("NOTIFY_SOCKET") == nullptr)
+        return;
+    (void)sd_notify(0, text.c_str());
+}
+
+uint64_t notify_watchdog_period()
+{
+    uint64_t usec = 0;
+    if (getenv("NOTIFY_SOCKET") == nullptr || sd_watchdog_enabled(0, &usec) <= 0)
+        return 0;
+    return usec;
+}
+
+std::string notify_summary(const status_record& record)
+{
+    std::string line = "idle " + std::to_string(record.idle_seconds / 60) + " of " +
+                       std::to_string(settings.exfire_time / 60) + " min";
+    if (record.last_busy == 0)
+        return line + ", never busy";
+    const time_t at = static_cast<time_t>(record.last_busy);
+    struct tm local;
+    char clock[16];
+    if (localtime_r(&at, &local) == nullptr || strftime(clock, sizeof clock, "%H:%M", &local) == 0)
+        (void)snprintf(clock, sizeof clock, "?");
+    line += ", last busy ";
+    line += clock;
+    const std::vector<std::string>& reasons = record.busy_reasons;
+    if (reasons.empty())
+        return line;
+    line += " by " + reason_words(reasons.front());
+    if (reasons.size() > 1)
+        line += " and " + std::to_string(reasons.size() - 1) + " more";
+    // One line: names reach here unescaped.
+    for (char& c : line) {
+        if (static_cast<unsigned char>(c) < 0x20)
+            c = '?';
+    }
+    return line;
+}
+
+std::string watchdog_warning(uint64_t period_usec, int disp_interval)
+{
+    const uint64_t pass_usec = static_cast<uint64_t>(disp_interval > 0 ? disp_interval : 0) * 1000000;
+    if (period_usec == 0 || period_usec > 2 * pass_usec)
+        return "";
+    char line[256];
+    (void)snprintf(line, sizeof line,
+             "%s警告：ウォッチドッグ時間（%llu ミリ秒）が表示間隔（%d 秒）の2倍以下です。"
+             "正常に動作していても停止されます。\n",
+             journal_prefix(journal_warning), static_cast<unsigned long long>(period_usec / 1000),
+             disp_interval);
+    return line;
+}

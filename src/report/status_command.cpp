@@ -1,0 +1,169 @@
+#include "report/status_command.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <map>
+#include <string>
+#include <unistd.h>
+
+#include "base/streams.h"
+#include "report/report.h"
+#include "report/status_file.h"
+#include "sampling/text_scan.h"
+
+namespace {
+
+using status_values = std::map<std::string, std::string>;
+
+// Reads the key=value lines of path; returns 0, or the errno of the failure.
+int read_status(const char* path, status_values& values)
+{
+    file_stream in(fopen(path, "re"));
+    if (!in)
+        return errno;
+    char line[4096];
+    while (fgets(line, sizeof line, in.get()) != nullptr) {
+        line[strcspn(line, "\n")] = '\0';
+        const char* eq = strchr(line, '=');
+        if (eq != nullptr)
+            values[std::string(line, static_cast<std::size_t>(eq - line))] = eq + 1;
+    }
+    return ferror(in.get()) ? (errno != 0 ? errno : EIO) : 0;
+}
+
+uint64_t number_of(const status_values& values, const char* key)
+{
+    const auto it = values.find(key);
+    uint64_t value = 0;
+    return it != values.end() && whole_decimal(it->second, value) ? value : 0;
+}
+
+const std::string& text_of(const status_values& values, const char* key)
+{
+    static const std::string empty;
+    const auto it = values.find(key);
+    return it == values.end() ? empty : it->second;
+}
+
+// A Unix time as local date and time; "なし" for 0.
+std::string time_text(uint64_t seconds)
+{
+    if (seconds == 0)
+        return "なし";
+    const time_t at = static_cast<time_t>(seconds);
+    struct tm local;
+    char text[32];
+    if (localtime_r(&at, &local) == nullptr || strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local) == 0)
+        return std::to_string(seconds);
+    return text;
+}
+
+// One reason for a person, with the threshold that its amount passed.
+std::string reason_text(const std::string& token, const status_values& values)
+{
+    const reason_parts parts = split_reason(token);
+    if (parts.kind == "input")
+        return "入力デバイス " + std::string(parts.detail);
+    if (!parts.counted)
+        return token;
+    static const struct { const char* direction; const char* label; const char* key; bool kilobytes; } rows[] = {
+        {"rx", "受信", "rx_threshold", false},
+        {"tx", "送信", "tx_threshold", false},
+        {"read", "読み込み", "read_threshold", true},
+        {"write", "書き込み", "write_threshold", true},
+    };
+    for (const auto& row : rows) {
+        if (parts.direction != row.direction)
+            continue;
+        uint64_t threshold = number_of(values, row.key);
+        if (row.kilobytes)
+            threshold = threshold > UINT64_MAX / 1024 ? UINT64_MAX : threshold * 1024;
+        return std::string(parts.name) + " " + row.label + " " + format_amount(parts.amount) + "（閾値 " +
+               format_amount(threshold) + "）";
+    }
+    return token;
+}
+
+void print_state(const status_values& values, long pid, bool running)
+{
+    if (!running)
+        printf("状態：停止（pid %ld は動作していません）\n", pid);
+    else if (text_of(values, "state") == "ended")
+        printf("状態：終了中（pid %ld）\n", pid);
+    else
+        printf("状態：監視中（pid %ld）\n", pid);
+    printf("開始：%s\n", time_text(number_of(values, "started")).c_str());
+    const uint64_t idle = number_of(values, "idle_seconds");
+    const uint64_t expiry = number_of(values, "expiry_seconds");
+    const uint64_t left = number_of(values, "seconds_left");
+    printf("アイドル時間：%llu 分 / 満了時間 %llu 分（残り %llu 分 %02llu 秒）\n",
+           static_cast<unsigned long long>(idle / 60), static_cast<unsigned long long>(expiry / 60),
+           static_cast<unsigned long long>(left / 60), static_cast<unsigned long long>(left % 60));
+}
+
+void print_checks(const status_values& values)
+{
+    const std::string& verdict = text_of(values, "last_verdict");
+    const char* verdict_text = verdict == "busy" ? "継続" : verdict == "idle" ? "アイドル" : "未判定";
+    printf("最終判定：%s（%s、%llu 回目）\n", time_text(number_of(values, "last_check")).c_str(), verdict_text,
+           static_cast<unsigned long long>(number_of(values, "checks")));
+    printf("最後の継続判定：%s\n", time_text(number_of(values, "last_busy")).c_str());
+    const std::string& reasons = text_of(values, "busy_reasons");
+    std::size_t pos = 0;
+    for (std::string_view token = next_token(reasons, pos); !token.empty(); token = next_token(reasons, pos))
+        printf("\t%s\n", reason_text(std::string(token), values).c_str());
+    printf("満了回数：%llu\n", static_cast<unsigned long long>(number_of(values, "expiries")));
+    printf("満了時の動作：%s\n", text_of(values, "action").c_str());
+}
+
+// The last part of a path, without the " (deleted)" that the kernel adds
+// once the file was replaced (as by an upgrade).
+std::string base_name(std::string path)
+{
+    const std::string deleted = " (deleted)";
+    if (path.size() > deleted.size() && path.compare(path.size() - deleted.size(), deleted.size(), deleted) == 0)
+        path.resize(path.size() - deleted.size());
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+bool process_is_lullwatcher(long pid)
+{
+    if (pid <= 0)
+        return false;
+    const std::string dir = std::string(report_proc_path) + "/" + std::to_string(pid);
+    char target[4096];
+    const ssize_t n = readlink((dir + "/exe").c_str(), target, sizeof target - 1);
+    if (n > 0)
+        return base_name(std::string(target, static_cast<std::size_t>(n))) == "lullwatcher";
+    // Another user's process: its executable is hidden, its name is not.
+    file_stream comm(fopen((dir + "/comm").c_str(), "re"));
+    char name[64];
+    if (!comm || fgets(name, sizeof name, comm.get()) == nullptr)
+        return false;
+    return strcmp(name, "lullwatcher\n") == 0;
+}
+
+int status_command(const char* path)
+{
+    status_values values;
+    const int error = read_status(path, values);
+    if (error != 0) {
+        printf("状態ファイルを読み込めません：%s（%s）\n", path, strerror(error));
+        return status_exit_unknown;
+    }
+    const uint64_t pid = number_of(values, "pid");
+    if (pid == 0 || pid > static_cast<uint64_t>(INT32_MAX)) {
+        printf("状態ファイルを読み込めません：%s（pid がありません）\n", path);
+        return status_exit_unknown;
+    }
+    const bool running = process_is_lullwatcher(static_cast<long>(pid));
+    print_state(values, static_cast<long>(pid), running);
+    print_checks(values);
+    return running ? status_exit_running : status_exit_stale;
+}

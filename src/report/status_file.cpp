@@ -1,0 +1,158 @@
+#include "report/status_file.h"
+
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+
+#include "base/journal.h"
+#include "base/settings.h"
+#include "base/version.h"
+#include "report/atomic_file.h"
+#include "report/escape.h"
+#include "sampling/drive.h"
+#include "sampling/text_scan.h"
+#include "sampling/traffic.h"
+
+namespace {
+
+const char* source_name(bool watched, const sampler_state& sampler)
+{
+    if (!watched)
+        return "none";
+    if (settings.counter_source == counter_source_kernel || sampler.on_kernel)
+        return "kernel";
+    return "command";
+}
+
+void add_line(std::string& out, const char* key, std::string_view value)
+{
+    out += key;
+    out += '=';
+    out += value;
+    out += '\n';
+}
+
+void add_number(std::string& out, const char* key, long long value)
+{
+    add_line(out, key, std::to_string(value));
+}
+
+void add_unsigned(std::string& out, const char* key, uint64_t value)
+{
+    add_line(out, key, std::to_string(value));
+}
+
+std::string joined_reasons(const status_record& record)
+{
+    std::string out;
+    for (const std::string& token : record.busy_reasons) {
+        if (!out.empty())
+            out += ' ';
+        out += report_escape(token, true);
+    }
+    return out;
+}
+
+}  // namespace
+
+const char* network_source_name()
+{
+    return source_name(network_watched(), traffic_table.state);
+}
+
+const char* disk_source_name()
+{
+    return source_name(disk_watched(), drive_table.state);
+}
+
+std::string expiry_action_text()
+{
+    if (settings.command[0] == '\0')
+        return "sync; sync; sync; shutdown -h now";
+    return settings.command;
+}
+
+std::string status_format(const status_record& record)
+{
+    std::string out;
+    add_number(out, "pid", record.pid);
+    add_line(out, "version", program_version);
+    add_number(out, "started", record.started);
+    add_line(out, "state", record.ended ? "ended" : "watching");
+    add_line(out, "network_source", network_source_name());
+    add_line(out, "disk_source", disk_source_name());
+    add_number(out, "idle_seconds", record.idle_seconds);
+    add_number(out, "expiry_seconds", settings.exfire_time);
+    add_number(out, "seconds_left", std::max(0LL, static_cast<long long>(settings.exfire_time) - record.idle_seconds));
+    add_unsigned(out, "checks", record.checks);
+    add_number(out, "last_check", record.last_check);
+    add_line(out, "last_verdict", record.last_verdict);
+    add_number(out, "last_busy", record.last_busy);
+    add_line(out, "busy_reasons", joined_reasons(record));
+    add_unsigned(out, "expiries", record.expiries);
+    add_line(out, "action", report_escape(expiry_action_text(), false));
+    // What the amounts of busy_reasons are compared with.
+    add_number(out, "check_interval", settings.check_interval);
+    add_unsigned(out, "rx_threshold", settings.rx_threshold);
+    add_unsigned(out, "tx_threshold", settings.tx_threshold);
+    add_unsigned(out, "read_threshold", settings.read_threshold);
+    add_unsigned(out, "write_threshold", settings.write_threshold);
+    return out;
+}
+
+void status_publish()
+{
+    if (settings.status_path[0] == '\0')
+        return;
+    const int error = atomic_file_write(settings.status_path, status_format(report_state.status));
+    if (error == 0) {
+        report_state.status_failing = false;
+        return;
+    }
+    if (!report_state.status_failing)
+        printf("%s警告：状態ファイルを書き込めません：%s（%s）\n", journal_prefix(journal_warning),
+               settings.status_path, strerror(error));
+    report_state.status_failing = true;
+}
+
+std::string format_amount(uint64_t bytes)
+{
+    static const char* const units[] = {"KB", "MB", "GB", "TB", "PB", "EB"};
+    if (bytes < 1024)
+        return std::to_string(bytes) + " B";
+    double value = static_cast<double>(bytes) / 1024;
+    std::size_t unit = 0;
+    while (value >= 1024 && unit + 1 < sizeof units / sizeof units[0]) {
+        value /= 1024;
+        unit++;
+    }
+    char text[32];
+    (void)snprintf(text, sizeof text, "%.1f %s", value, units[unit]);
+    return text;
+}
+
+reason_parts split_reason(std::string_view token)
+{
+    reason_parts parts;
+    const std::size_t colon = token.find(':');
+    parts.kind = token.substr(0, colon);
+    parts.detail = colon == std::string_view::npos ? std::string_view() : token.substr(colon + 1);
+    if (parts.kind != "net" && parts.kind != "disk")
+        return parts;
+    const std::size_t amount_at = parts.detail.rfind(':');
+    if (amount_at == std::string_view::npos || amount_at == 0)
+        return parts;
+    const std::size_t direction_at = parts.detail.rfind(':', amount_at - 1);
+    if (direction_at == std::string_view::npos)
+        return parts;
+    uint64_t amount = 0;
+    if (!whole_decimal(parts.detail.substr(amount_at + 1), amount))
+        return parts;
+    parts.name = parts.detail.substr(0, direction_at);
+    parts.direction = parts.detail.substr(direction_at + 1, amount_at - direction_at - 1);
+    // Disk amounts are kilobytes.
+    parts.amount = parts.kind == "net" ? amount : (amount > UINT64_MAX / 1024 ? UINT64_MAX : amount * 1024);
+    parts.counted = true;
+    return parts;
+}

@@ -1,0 +1,40 @@
+// The status file: one key=value per line, rewritten whole after every
+// check, for people (lullwatcher --status) and for scripts.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "report/report.h"
+
+// Where the counters come from: "command", "kernel", or "none" while that
+// kind of sampling is off.
+const char* network_source_name();
+const char* disk_source_name();
+
+// The command that an expiry runs, with the default sequence spelled out.
+std::string expiry_action_text();
+
+// The file's content for record under the current settings.
+std::string status_format(const status_record& record);
+
+// Rewrites the file named by the settings, if any. The first failure prints
+// one warning line; the next is printed only after a write succeeded again.
+void status_publish();
+
+// amount in bytes for a person: "512 B", "3.4 KB", "3.4 MB", "1.2 GB".
+std::string format_amount(uint64_t bytes);
+
+// One busy reason token split into its parts. kind is the text before the
+// first ':'; for "net" and "disk" tokens name, direction and amount are
+// filled from the right (a name may hold ':'), for others detail is the rest.
+struct reason_parts {
+    std::string_view kind;
+    std::string_view name;
+    std::string_view direction;
+    uint64_t amount = 0;
+    std::string_view detail;
+    bool counted = false;  // a net or disk token with its amount in bytes
+};
+reason_parts split_reason(std::string_view token);
