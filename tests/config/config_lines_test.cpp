@@ -134,6 +134,11 @@ TEST_F(ConfigLines, CommandValues)
     expect_cases({
         {"COMMAND=poweroff now\n", [](settings_record& s) { strcpy(s.command, "poweroff now"); },
          "コマンド設定：poweroff now\n"},
+        // CR LF line ends: the carriage return before the line feed only.
+        {"COMMAND=shutdown -h now\r\n", [](settings_record& s) { strcpy(s.command, "shutdown -h now"); },
+         "コマンド設定：shutdown -h now\n"},
+        {"COMMAND=a\rb\r\n", [](settings_record& s) { strcpy(s.command, "a\rb"); }, "コマンド設定：a\rb\n"},
+        {"COMMAND=x\r", [](settings_record& s) { strcpy(s.command, "x\r"); }, "コマンド設定：x\r\n"},
         {"COMMAND=\n", nullptr, ""},
         {"COMMAND=a\nCOMMAND=\n", [](settings_record& s) { strcpy(s.command, "a"); }, "コマンド設定：a\n"},
     });
@@ -185,55 +190,15 @@ TEST_F(ConfigLines, FileKeyHandsOverWithTheVerbatimPath)
     }
 }
 
-// Files written with CR LF line ends: the carriage return just before the
-// line feed is no part of any text value.
-TEST_F(ConfigLines, CarriageReturnBeforeTheLineFeedLeavesTextValues)
-{
-    const struct {
-        std::string text;
-        const char* command;
-        std::vector<std::string> events;
-        const char* handover;  // nullptr: none
-        std::string output;
-    } cases[] = {
-        {"COMMAND=shutdown -h now\r\n", "shutdown -h now", {}, nullptr, "コマンド設定：shutdown -h now\n"},
-        {"COMMAND=a\rb\r\n", "a\rb", {}, nullptr, "コマンド設定：a\rb\n"},
-        {"EVENT=event1\r\n", "", {"event1"}, nullptr, "デバイス \"Power Button\" の追加に成功 (event1)\n"},
-        {"EVENT=event1\r\r\n", "", {}, nullptr, "デバイス event1\r の追加に失敗\n"},
-        {"DEVICE_NAME=\"PC Speaker\"\r\n", "", {"event6"}, nullptr, "デバイス \"PC Speaker\" の追加に成功 (event6)\n"},
-        {"FILE=next.conf\r\n", "", {}, "next.conf", ""},
-        // Only before a line feed.
-        {"COMMAND=x\r", "x\r", {}, nullptr, "コマンド設定：x\r\n"},
-    };
-    for (const auto& c : cases) {
-        restart();
-        std::string handover;
-        bool handed_over = false;
-        EXPECT_EQ(apply_text(c.text, &handover, &handed_over), c.output) << c.text;
-        EXPECT_STREQ(settings.command, c.command) << c.text;
-        EXPECT_EQ(registered_events(), c.events) << c.text;
-        EXPECT_EQ(handed_over, c.handover != nullptr) << c.text;
-        EXPECT_EQ(handover, c.handover ? c.handover : "") << c.text;
-    }
-}
-
 TEST_F(ConfigLines, LongLinesArriveInPiecesOf255Bytes)
 {
-    // 255 bytes before the line feed: handled once, the lone line feed is blank.
+    // 255 bytes before the line feed (or CR LF): handled once, the lone line
+    // feed is blank.
     const std::string value247(247, 'a');
+    const auto taken = [&](settings_record& s) { strcpy(s.command, value247.c_str()), s.disp_level = 3; };
     expect_cases({
-        {"COMMAND=" + value247 + "\nDISP_LEVEL=3\n",
-         [&](settings_record& s) {
-             strcpy(s.command, value247.c_str());
-             s.disp_level = 3;
-         },
-         "コマンド設定：" + value247 + "\n"},
-        {"COMMAND=" + value247 + "\r\nDISP_LEVEL=3\n",
-         [&](settings_record& s) {
-             strcpy(s.command, value247.c_str());
-             s.disp_level = 3;
-         },
-         "コマンド設定：" + value247 + "\n"},
+        {"COMMAND=" + value247 + "\nDISP_LEVEL=3\n", taken, "コマンド設定：" + value247 + "\n"},
+        {"COMMAND=" + value247 + "\r\nDISP_LEVEL=3\n", taken, "コマンド設定：" + value247 + "\n"},
     });
 
     // A key in the second piece of a long line still counts.
@@ -246,24 +211,18 @@ TEST_F(ConfigLines, LongLinesArriveInPiecesOf255Bytes)
 // line, the setting stays, and the rest of its line is not read as a line.
 TEST_F(ConfigLines, TextValuesThatWouldBeCutAreRefused)
 {
-    const std::string value300 = std::string(247, 'a') + std::string(53, 'b');
-    const std::string tail = " RX_THRESHOLD=5 FILE=x";
+    const std::string value300 = std::string(247, 'a') + std::string(53, 'b') + " RX_THRESHOLD=5 FILE=x";
+    const auto too_long = [](const std::string& key) {
+        return "設定ファイルの値が長すぎるため使用しません（1行255バイトまで）：" + key + "\n";
+    };
     expect_cases({
         {"COMMAND=first\nCOMMAND=" + value300 + "\nDISP_LEVEL=3\n",
-         [](settings_record& s) {
-             strcpy(s.command, "first");
-             s.disp_level = 3;
-         },
-         "コマンド設定：first\n設定ファイルの値が長すぎるため使用しません（1行255バイトまで）：COMMAND=\n"},
-        {"COMMAND=" + value300 + tail + "\n", nullptr,
-         "設定ファイルの値が長すぎるため使用しません（1行255バイトまで）：COMMAND=\n"},
-        {"EVENT=" + value300 + tail, nullptr,
-         "設定ファイルの値が長すぎるため使用しません（1行255バイトまで）：EVENT=\n"},
-        {"DEVICE_NAME=" + value300 + "\r\n", nullptr,
-         "設定ファイルの値が長すぎるため使用しません（1行255バイトまで）：DEVICE_NAME=\n"},
+         [](settings_record& s) { strcpy(s.command, "first"), s.disp_level = 3; },
+         "コマンド設定：first\n" + too_long("COMMAND=")},
+        {"EVENT=" + value300, nullptr, too_long("EVENT=")},
+        {"DEVICE_NAME=" + value300 + "\r\n", nullptr, too_long("DEVICE_NAME=")},
         // A path that does not fit hands over to nothing: reading goes on.
-        {"FILE=" + value300 + "\nDISP_LEVEL=3\n", [](settings_record& s) { s.disp_level = 3; },
-         "設定ファイルの値が長すぎるため使用しません（1行255バイトまで）：FILE=\n"},
+        {"FILE=" + value300 + "\nDISP_LEVEL=3\n", [](settings_record& s) { s.disp_level = 3; }, too_long("FILE=")},
     });
     EXPECT_TRUE(registered_events().empty());
 }
