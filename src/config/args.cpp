@@ -64,10 +64,12 @@ int arg_value(const char* arg, arg_mode& mode)
     mode = nullptr;
     switch (row->kind) {
     case kind_command: return arg_command(arg);
-    case kind_file:
-        if (read_config(arg) == -1)
+    case kind_file: {
+        const int result = read_config(arg);
+        if (result == -1)
             printf("設定ファイルの読み込み失敗:%s\n", arg);
-        return 0;
+        return result == config_read_refused ? -1 : 0;  // an unsafe file ends the start, as a refused option does
+    }
     // Unlike the file, the command line takes only levels above 0.
     case kind_level: config_set_positive(row->number, arg); return 0;
     default:

@@ -4,9 +4,9 @@
 #include <memory>
 #include <string_view>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "base/streams.h"
+#include "config/config_trust.h"
 #include "config/config_values.h"
 #include "config/setting_table.h"
 #include "base/settings.h"
@@ -74,41 +74,95 @@ void config_key_apply(const setting_descriptor& row, const char* value, const ch
     }
 }
 
-}  // namespace
+// What a piece of a line led to.
+enum line_outcome { line_applied, line_handover };
 
-bool config_line_apply(char* piece, std::string* handover)
+// Cuts the piece at its line feed. A text value also loses one carriage
+// return just before it, so that files with CR LF line ends give the
+// command, paths and names that were written.
+void config_line_end_cut(char* piece, const setting_descriptor* row)
+{
+    char* line_feed = strchr(piece, '\n');
+    if (line_feed == nullptr)
+        return;
+    *line_feed = '\0';
+    if (row != nullptr && setting_takes_text(*row) && line_feed > piece && line_feed[-1] == '\r')
+        line_feed[-1] = '\0';
+}
+
+// True when a piece fills the buffer and its line goes on in fp: anything
+// but the line feed or the end of the file follows.
+bool config_piece_cut(const char* piece, FILE* fp)
+{
+    if (strlen(piece) < config_piece_size - 1 || strchr(piece, '\n') != nullptr)
+        return false;
+    const int next = getc(fp);
+    if (next != EOF)
+        (void)ungetc(next, fp);
+    return next != EOF && next != '\n';
+}
+
+// Reads the rest of a line. Returns true when it was nothing but a
+// carriage return before the line feed, so that the piece held it whole.
+bool config_line_rest_empty(FILE* fp)
+{
+    int c = getc(fp);
+    const bool carriage_return = c == '\r';
+    if (carriage_return)
+        c = getc(fp);
+    if (carriage_return && (c == '\n' || c == EOF))
+        return true;
+    while (c != '\n' && c != EOF)
+        c = getc(fp);
+    return false;
+}
+
+// A text value that would be cut is not used at all (a cut command is a
+// command nobody wrote); the rest of its line is skipped with it.
+bool config_text_whole(const setting_descriptor& row, const char* piece, FILE* fp)
+{
+    if (!setting_takes_text(row) || !config_piece_cut(piece, fp) || config_line_rest_empty(fp))
+        return true;
+    printf("設定ファイルの値が長すぎるため使用しません（1行255バイトまで）：%s\n", row.key);
+    return false;
+}
+
+// Applies one piece of at most 255 bytes as read (line feed included, if
+// any); fp is where its line goes on.
+line_outcome config_line_apply(char* piece, FILE* fp, std::string* handover)
 {
     if (config_line_skipped(piece))
-        return false;
-    char* line_feed = strchr(piece, '\n');
-    if (line_feed != nullptr)
-        *line_feed = '\0';
+        return line_applied;
     const char* value = nullptr;
     const setting_descriptor* row = setting_key_find(piece, &value);
+    if (row != nullptr && !config_text_whole(*row, piece, fp))
+        return line_applied;
+    config_line_end_cut(piece, row);
     if (row == nullptr) {
         printf("設定ファイルエラー：%s\n", piece);
-        return false;
+        return line_applied;
     }
     if (row->kind == kind_file) {
         handover->assign(value);
-        return true;
+        return line_handover;
     }
     config_key_apply(*row, value, piece);
-    return false;
+    return line_applied;
 }
+
+}  // namespace
 
 bool config_stream_apply(FILE* fp, std::string* handover)
 {
     char piece[config_piece_size];
     while (fgets(piece, sizeof piece, fp) != nullptr) {
-        if (config_line_apply(piece, handover))
+        if (config_line_apply(piece, fp, handover) == line_handover)
             return true;
     }
     return false;
 }
 
 namespace {
-
 
 // The files one call has opened, by identity, to stop a "FILE=" chain that
 // comes back to one of them.
@@ -117,23 +171,6 @@ struct config_chain {
     ino_t ino[config_chain_limit];
     int count;
 };
-
-enum open_outcome { config_opened, config_unopenable, config_refused, config_looped };
-
-// The daemon runs as root and runs the file's command: a file that others
-// may write, or that belongs to another user, is not used.
-bool config_file_trusted(const char* path, const struct stat& st)
-{
-    if ((st.st_mode & S_IWOTH) != 0) {
-        printf("設定ファイルを使用しません（他のユーザーが書き込み可能）：%s\n", path);
-        return false;
-    }
-    if (st.st_uid != 0 && st.st_uid != geteuid()) {
-        printf("設定ファイルを使用しません（所有者が root でも実行ユーザーでもありません）：%s\n", path);
-        return false;
-    }
-    return true;
-}
 
 bool config_chain_add(config_chain& chain, const char* path, const struct stat& st)
 {
@@ -153,29 +190,22 @@ bool config_chain_add(config_chain& chain, const char* path, const struct stat& 
     return true;
 }
 
-// Opens path and checks the status of the opened file itself, so that the
-// file checked is the file read.
-open_outcome config_open(const char* path, config_chain& chain, file_stream& out)
+// Opens the next file of the chain. Returns 1 when opened, -1 when there is
+// no such file, config_read_refused when it is unsafe or closes or
+// overlengthens the chain.
+int config_open(const char* path, config_chain& chain, file_stream* out)
 {
-    // Close-on-exec: the device lookups a file asks for start commands.
-    file_stream fp(fopen(path, "re"));
-    if (!fp)
-        return config_unopenable;
     struct stat st;
-    if (fstat(fileno(fp.get()), &st) != 0) {
-        printf("設定ファイルを使用しません（状態を取得できません）：%s\n", path);
-        return config_refused;
+    switch (config_trusted_open(path, out, &st)) {
+    case trust_missing: return -1;
+    case trust_refused: return config_read_refused;
+    case trust_opened: break;
     }
-    // A directory opens but never reads: it is no file at all, and must not
-    // count as one read to its end (which would hide the next candidate).
-    if (S_ISDIR(st.st_mode))
-        return config_unopenable;
-    if (!config_file_trusted(path, st))
-        return config_refused;
-    if (!config_chain_add(chain, path, st))
-        return config_looped;
-    out = std::move(fp);
-    return config_opened;
+    if (!config_chain_add(chain, path, st)) {
+        out->reset();
+        return config_read_refused;
+    }
+    return 1;
 }
 
 }  // namespace
@@ -184,18 +214,17 @@ int read_config(const char* path)
 {
     config_chain chain{};
     file_stream fp;
-    if (config_open(path, chain, fp) != config_opened)
-        return -1;
+    const int opened = config_open(path, chain, &fp);
+    if (opened != 1)
+        return opened;
     std::string next;
     while (config_stream_apply(fp.get(), &next)) {
         fp.reset();  // the current file is closed before the next is opened
-        const open_outcome outcome = config_open(next.c_str(), chain, fp);
-        if (outcome == config_looped)
-            return -1;
-        if (outcome != config_opened) {
+        const int result = config_open(next.c_str(), chain, &fp);
+        if (result == -1)
             printf("設定ファイルの読み込み失敗:%s\n", next.c_str());
-            return -1;
-        }
+        if (result != 1)
+            return result;
     }
     return 1;
 }

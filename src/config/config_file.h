@@ -4,16 +4,18 @@
 #include <cstdio>
 #include <string>
 
+// Result of read_config for a file that must stop the program from
+// starting: refused as unsafe, or a "FILE=" chain that comes back to a file
+// already read or runs too long. Its line has been printed.
+constexpr int config_read_refused = -2;
+
 // Reads and applies a configuration file. Returns 1 at the end of the last
-// file read, -1 when the file (or a file it hands over to) cannot be read,
-// is refused as unsafe, or a "FILE=" chain returns to a file already read.
+// file read, -1 when the file cannot be opened (silently) or a "FILE=" line
+// names one that cannot (with a line), config_read_refused as above. What
+// was applied before a failure stays.
 int read_config(const char* path);
 
 // Applies the lines of fp up to its end or up to a "FILE=" line. Returns
 // true, with the named path in *handover, when reading is to go on in that
 // file; false at the end of fp.
 bool config_stream_apply(FILE* fp, std::string* handover);
-
-// Applies one piece of at most 255 bytes as read (line feed included, if
-// any). Returns true, with the path in *handover, for a "FILE=" line.
-bool config_line_apply(char* piece, std::string* handover);

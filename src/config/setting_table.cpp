@@ -128,11 +128,6 @@ bool setting_takes_text(const setting_descriptor& row)
     }
 }
 
-bool setting_is_flag(const setting_descriptor& row)
-{
-    return row.kind == kind_not_roop || row.kind == kind_help;
-}
-
 bool setting_value_apply(const setting_descriptor& row, const char* value)
 {
     switch (row.kind) {

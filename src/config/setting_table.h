@@ -52,9 +52,6 @@ const setting_descriptor* setting_option_find(const char* arg);
 // True for rows whose value is text taken as it stands (no number).
 bool setting_takes_text(const setting_descriptor& row);
 
-// True for rows that take no value.
-bool setting_is_flag(const setting_descriptor& row);
-
 // Applies a value of a row that both sources treat alike: devices,
 // thresholds, expiry time, intervals, counter source and disk prefixes. Returns false, with
 // the setting left alone, when the value is refused.

@@ -13,21 +13,25 @@
 
 const char* system_config_path = "/etc/lullwatcher/lullwatcher.conf";
 
-void read_default_config()
+bool read_default_config()
 {
     // The working directory is fetched whole, however long, so that the
     // local file is never looked up through a cut path. When it cannot be
     // fetched, only the local candidate is skipped: the system file is
-    // still read.
+    // still read. A file refused as unsafe stops the start: the settings
+    // its owner wrote must not give way to the defaults.
     char* cwd = getcwd(nullptr, 0);
     if (cwd != nullptr) {
         const std::string local = std::string(cwd) + "/lullwatcher.conf";
         free(cwd);
-        if (read_config(local.c_str()) != -1)
-            return;
+        const int result = read_config(local.c_str());
+        if (result != -1)
+            return result != config_read_refused;
     }
-    if (read_config(system_config_path) == -1)
+    const int result = read_config(system_config_path);
+    if (result == -1)
         printf("設定ファイルの読み込み失敗:%s\n", system_config_path);
+    return result != config_read_refused;
 }
 
 bool time_settings_valid()
@@ -46,9 +50,7 @@ int lullwatcher_main(int argc, char** argv)
     // line by line, not when a buffer happens to fill.
     (void)setvbuf(stdout, nullptr, _IOLBF, 0);
 
-    if (argc <= 1)
-        read_default_config();
-    else if (arg_anal(argc, argv) < 0)
+    if (argc <= 1 ? !read_default_config() : arg_anal(argc, argv) < 0)
         return -1;
 
     if (!time_settings_valid())

@@ -10,7 +10,8 @@ extern const char* system_config_path;
 int lullwatcher_main(int argc, char** argv);
 
 // Reads "lullwatcher.conf" from the working directory, else the system file.
-void read_default_config();
+// Returns false when a file was refused and the program must not start.
+bool read_default_config();
 
 // Checks disp_interval <= check_interval <= exfire_time, printing the
 // refusal when they are not. Returns true when they are consistent.

@@ -134,8 +134,11 @@ TEST_F(ConfigLines, CommandValues)
     expect_cases({
         {"COMMAND=poweroff now\n", [](settings_record& s) { strcpy(s.command, "poweroff now"); },
          "コマンド設定：poweroff now\n"},
-        {"COMMAND=echo hi\r\n", [](settings_record& s) { strcpy(s.command, "echo hi\r"); },
-         "コマンド設定：echo hi\r\n"},
+        // CR LF line ends: the carriage return before the line feed only.
+        {"COMMAND=shutdown -h now\r\n", [](settings_record& s) { strcpy(s.command, "shutdown -h now"); },
+         "コマンド設定：shutdown -h now\n"},
+        {"COMMAND=a\rb\r\n", [](settings_record& s) { strcpy(s.command, "a\rb"); }, "コマンド設定：a\rb\n"},
+        {"COMMAND=x\r", [](settings_record& s) { strcpy(s.command, "x\r"); }, "コマンド設定：x\r\n"},
         {"COMMAND=\n", nullptr, ""},
         {"COMMAND=a\nCOMMAND=\n", [](settings_record& s) { strcpy(s.command, "a"); }, "コマンド設定：a\n"},
     });
@@ -171,7 +174,7 @@ TEST_F(ConfigLines, FileKeyHandsOverWithTheVerbatimPath)
     };
     const handover_case cases[] = {
         {"FILE=/etc/other.conf\nEXFIRE_TIME=5\n", "/etc/other.conf"},
-        {"FILE= spaced name \r\n", " spaced name \r"},
+        {"FILE= spaced name \r\n", " spaced name "},
         {"FILE=\n", ""},
         {"DISK_PREFIXES=sd,FILE=x\n", "x"},
         {"EXFIRE_TIME=2 FILE=y\n", "y"},
@@ -189,25 +192,39 @@ TEST_F(ConfigLines, FileKeyHandsOverWithTheVerbatimPath)
 
 TEST_F(ConfigLines, LongLinesArriveInPiecesOf255Bytes)
 {
-    // 255 bytes before the line feed: handled once, the lone line feed is blank.
+    // 255 bytes before the line feed (or CR LF): handled once, the lone line
+    // feed is blank.
     const std::string value247(247, 'a');
-    expect_cases({{"COMMAND=" + value247 + "\nDISP_LEVEL=3\n",
-                   [&](settings_record& s) {
-                       strcpy(s.command, value247.c_str());
-                       s.disp_level = 3;
-                   },
-                   "コマンド設定：" + value247 + "\n"}});
-
-    // 8 + 300: the command takes 247 bytes, the other 53 are a line of their own.
-    const std::string value300 = value247 + std::string(53, 'b');
-    expect_cases({{"COMMAND=" + value300 + "\n",
-                   [&](settings_record& s) { strcpy(s.command, value247.c_str()); },
-                   "コマンド設定：" + value247 + "\n設定ファイルエラー：" + std::string(53, 'b') + "\n"}});
+    const auto taken = [&](settings_record& s) { strcpy(s.command, value247.c_str()), s.disp_level = 3; };
+    expect_cases({
+        {"COMMAND=" + value247 + "\nDISP_LEVEL=3\n", taken, "コマンド設定：" + value247 + "\n"},
+        {"COMMAND=" + value247 + "\r\nDISP_LEVEL=3\n", taken, "コマンド設定：" + value247 + "\n"},
+    });
 
     // A key in the second piece of a long line still counts.
     const std::string filler(255, 'x');
     expect_cases({{filler + "EXFIRE_TIME=2\n", [](settings_record& s) { s.exfire_time = 120; },
                    "設定ファイルエラー：" + filler + "\n"}});
+}
+
+// A text value longer than a piece would be cut: it is refused with one
+// line, the setting stays, and the rest of its line is not read as a line.
+TEST_F(ConfigLines, TextValuesThatWouldBeCutAreRefused)
+{
+    const std::string value300 = std::string(247, 'a') + std::string(53, 'b') + " RX_THRESHOLD=5 FILE=x";
+    const auto too_long = [](const std::string& key) {
+        return "設定ファイルの値が長すぎるため使用しません（1行255バイトまで）：" + key + "\n";
+    };
+    expect_cases({
+        {"COMMAND=first\nCOMMAND=" + value300 + "\nDISP_LEVEL=3\n",
+         [](settings_record& s) { strcpy(s.command, "first"), s.disp_level = 3; },
+         "コマンド設定：first\n" + too_long("COMMAND=")},
+        {"EVENT=" + value300, nullptr, too_long("EVENT=")},
+        {"DEVICE_NAME=" + value300 + "\r\n", nullptr, too_long("DEVICE_NAME=")},
+        // A path that does not fit hands over to nothing: reading goes on.
+        {"FILE=" + value300 + "\nDISP_LEVEL=3\n", [](settings_record& s) { s.disp_level = 3; }, too_long("FILE=")},
+    });
+    EXPECT_TRUE(registered_events().empty());
 }
 
 TEST_F(ConfigLines, LastLineNeedsNoLineFeed)

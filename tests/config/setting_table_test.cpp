@@ -69,7 +69,7 @@ TEST(SettingTable, HelpHasOneItemPerOptionInTableOrder)
     std::vector<const setting_descriptor*> order;
     for (const bool flags : {false, true}) {
         for (const setting_descriptor* row : table_rows()) {
-            if (setting_is_flag(*row) == flags)
+            if ((row->kind == kind_not_roop || row->kind == kind_help) == flags)
                 order.push_back(row);
         }
     }
