@@ -14,6 +14,14 @@ constexpr settings_record default_settings = {
     {},       // command
     counter_source_commands,
     "sd",     // disk_prefixes
+    // Activity sources: all off.
+    user_sessions_off,
+    0,        // inhibitors
+    {},       // busy_processes
+    0,        // cpu_threshold
+    {},       // busy_ports
+    {},       // busy_check
+    {},       // ignore_interfaces
 };
 }  // namespace
 

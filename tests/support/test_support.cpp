@@ -15,6 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "activity/sources.h"
 #include "core/command.h"
 #include "base/settings.h"
 #include "base/progress.h"
@@ -42,6 +43,7 @@ void reset_program_state()
     idle_time = 0;
     expiry_runner = run_command;
     watch_sleep = real_watch_sleep;
+    activity_sources_reset();
 }
 
 std::string capture_stdout(const std::function<void()>& body)
