@@ -200,11 +200,17 @@ TEST_F(Sources, EstablishedConnectionsOnListedPorts)
     EXPECT_EQ(check.reasons, strings{"port:error"});
 }
 
+// Gone or a zombie within a few seconds (a kill is delivered, not awaited).
 bool process_gone(pid_t pid)
 {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string pid_text, name, state;
-    return !(stat >> pid_text >> name >> state) || state == "Z";
+    for (int i = 0; i < 300; i++) {
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string pid_text, name, state;
+        if (!(stat >> pid_text >> name >> state) || state == "Z")
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
 }
 
 TEST_F(Sources, CheckCommandStatuses)
