@@ -8,6 +8,7 @@
 #include <cstring>
 #include <linux/inet_diag.h>
 #include <linux/netlink.h>
+#include <linux/rtnetlink.h>
 #include <linux/sock_diag.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -106,33 +107,67 @@ bool parse_proc_net_tcp(FILE* in, bool v6, const std::vector<uint16_t>& ports, s
         if (strtoul(p, nullptr, 16) != tcp_state_established || !port_listed(ports, local_port))
             continue;
         add_connection(found, local_port, v6 ? AF_INET6 : AF_INET, peer);
+        if (found.count >= activity_names_max)
+            break;  // as many as can be named
     }
     return true;
 }
 
 namespace {
 
-// Sends a dump request for the established TCP sockets of one family.
-bool send_diag_request(int fd, int family)
+// At most this many ports go into the kernel's filter (the setting holds
+// no more than about 50).
+constexpr std::size_t filter_ports_max = 64;
+
+constexpr std::size_t filter_block_ops = 5;
+
+// Writes a socket filter that accepts a local port in ports. Per port:
+// "sport >= p", "sport <= p" (each followed by its port), then a jump to
+// the end, which accepts; a jump past the end rejects. Returns its length.
+std::size_t port_filter(const std::vector<uint16_t>& ports, inet_diag_bc_op* program)
+{
+    constexpr unsigned char op = sizeof(inet_diag_bc_op);
+    const std::size_t count = std::min(ports.size(), filter_ports_max);
+    const std::size_t length = count * filter_block_ops * op;
+    for (std::size_t i = 0; i < count; i++) {
+        inet_diag_bc_op* block = program + i * filter_block_ops;
+        const std::size_t left = length - i * filter_block_ops * op;  // from this block to the end
+        const bool last = i + 1 == count;
+        block[0] = {INET_DIAG_BC_S_GE, 2 * op, static_cast<unsigned short>(last ? left + op : 5 * op)};
+        block[1] = {0, 0, ports[i]};
+        block[2] = {INET_DIAG_BC_S_LE, 2 * op, static_cast<unsigned short>(last ? left - 2 * op + op : 3 * op)};
+        block[3] = {0, 0, ports[i]};
+        block[4] = {INET_DIAG_BC_JMP, op, static_cast<unsigned short>(left - 4 * op)};
+    }
+    return length;
+}
+
+// Sends a dump request for the established TCP sockets whose local port is
+// listed. The older request form dumps IPv4 and IPv6 in one walk of the
+// kernel's table, where the newer asks for one family per walk.
+bool send_diag_request(int fd, const std::vector<uint16_t>& ports)
 {
     struct {
         nlmsghdr header;
-        inet_diag_req_v2 request;
+        inet_diag_req request;
+        rtattr filter;
+        inet_diag_bc_op program[filter_ports_max * filter_block_ops];
     } message{};
-    message.header.nlmsg_len = sizeof message;
-    message.header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
+    const std::size_t program_length = port_filter(ports, message.program);
+    message.filter.rta_type = INET_DIAG_REQ_BYTECODE;
+    message.filter.rta_len = static_cast<unsigned short>(RTA_LENGTH(program_length));
+    message.header.nlmsg_len = static_cast<uint32_t>(NLMSG_LENGTH(sizeof message.request) + RTA_LENGTH(program_length));
+    message.header.nlmsg_type = TCPDIAG_GETSOCK;
     message.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
-    message.request.sdiag_family = static_cast<uint8_t>(family);
-    message.request.sdiag_protocol = IPPROTO_TCP;
     message.request.idiag_states = 1u << tcp_state_established;
     sockaddr_nl kernel{};
     kernel.nl_family = AF_NETLINK;
-    return sendto(fd, &message, sizeof message, 0, reinterpret_cast<sockaddr*>(&kernel), sizeof kernel) ==
-           static_cast<ssize_t>(sizeof message);
+    return sendto(fd, &message, message.header.nlmsg_len, 0, reinterpret_cast<sockaddr*>(&kernel), sizeof kernel) ==
+           static_cast<ssize_t>(message.header.nlmsg_len);
 }
 
 // Reads the replies up to NLMSG_DONE. 1: done, 0: more to read, -1: error.
-int take_diag_replies(const char* data, ssize_t length, int family, const std::vector<uint16_t>& ports,
+int take_diag_replies(const char* data, ssize_t length, const std::vector<uint16_t>& ports,
                       source_findings& found)
 {
     for (auto* h = reinterpret_cast<const nlmsghdr*>(data); NLMSG_OK(h, length); h = NLMSG_NEXT(h, length)) {
@@ -140,31 +175,35 @@ int take_diag_replies(const char* data, ssize_t length, int family, const std::v
             return 1;
         if (h->nlmsg_type == NLMSG_ERROR)
             return -1;
-        if (h->nlmsg_type != SOCK_DIAG_BY_FAMILY || h->nlmsg_len < NLMSG_LENGTH(sizeof(inet_diag_msg)))
+        if (h->nlmsg_type != TCPDIAG_GETSOCK || h->nlmsg_len < NLMSG_LENGTH(sizeof(inet_diag_msg)))
             continue;
         const auto* msg = static_cast<const inet_diag_msg*>(NLMSG_DATA(h));
         const uint16_t port = ntohs(msg->id.idiag_sport);
         if (msg->idiag_state == tcp_state_established && port_listed(ports, port))
-            add_connection(found, port, family, msg->id.idiag_dst);
+            add_connection(found, port, msg->idiag_family, msg->id.idiag_dst);
     }
-    return 0;
+    // The kernel builds the rest of the dump only as it is read: once as
+    // many connections are found as could be named, the rest is not needed.
+    return found.count >= activity_names_max ? 1 : 0;
 }
 
 }  // namespace
 
-bool read_tcp_netlink(int family, const std::vector<uint16_t>& ports, source_findings& found)
+bool read_tcp_netlink(const std::vector<uint16_t>& ports, source_findings& found)
 {
     const int fd = socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG);
     if (fd < 0)
         return false;
-    int state = send_diag_request(fd, family) ? 0 : -1;
-    // Aligned for the netlink headers; 32 KB holds a few hundred sockets.
-    alignas(nlmsghdr) char buffer[32768];
+    int state = send_diag_request(fd, ports) ? 0 : -1;
+    // The kernel fills a chunk of the dump as large as the reads asked
+    // for: 8 KB (some 90 sockets) keeps the first chunk small when every
+    // connection matches and the first few are enough.
+    alignas(nlmsghdr) char buffer[8192];
     while (state == 0) {
         const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
         if (n < 0 && errno == EINTR)
             continue;
-        state = n <= 0 ? -1 : take_diag_replies(buffer, n, family, ports, found);
+        state = n <= 0 ? -1 : take_diag_replies(buffer, n, ports, found);
     }
     (void)close(fd);
     return state == 1;
@@ -186,9 +225,7 @@ bool read_tcp_connections(const std::vector<uint16_t>& ports, source_findings& f
 {
     if (port_use_netlink) {
         source_findings by_netlink;
-        if (read_tcp_netlink(AF_INET, ports, by_netlink)) {
-            // Without IPv6 the kernel refuses that family's dump.
-            (void)read_tcp_netlink(AF_INET6, ports, by_netlink);
+        if (read_tcp_netlink(ports, by_netlink)) {
             found = std::move(by_netlink);
             return true;
         }

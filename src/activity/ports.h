@@ -27,9 +27,9 @@ std::vector<uint16_t> parse_port_list(std::string_view list);
 // the stream is not such a table.
 bool parse_proc_net_tcp(FILE* in, bool v6, const std::vector<uint16_t>& ports, source_findings& found);
 
-// The same through a socket-diagnostics dump of one address family
-// (AF_INET or AF_INET6). Returns false when the kernel does not answer.
-bool read_tcp_netlink(int family, const std::vector<uint16_t>& ports, source_findings& found);
+// The same through one socket-diagnostics dump of IPv4 and IPv6. Returns
+// false when the kernel does not answer.
+bool read_tcp_netlink(const std::vector<uint16_t>& ports, source_findings& found);
 
 // Busy with "(接続中)" and "port:PORT:PEER" per connection; off while the
 // list holds no port.
