@@ -16,7 +16,7 @@ constexpr const char* logind_path = "/org/freedesktop/login1";
 constexpr const char* logind_manager = "org.freedesktop.login1.Manager";
 constexpr const char* logind_session = "org.freedesktop.login1.Session";
 // A check waits at most this long for one answer of logind.
-constexpr uint64_t logind_timeout_us = 5 * 1000 * 1000;
+constexpr uint64_t logind_timeout_us = 5000000;
 
 sd_bus* logind_bus = nullptr;
 source_health session_health;

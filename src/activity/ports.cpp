@@ -126,16 +126,17 @@ constexpr std::size_t filter_block_ops = 5;
 // the end, which accepts; a jump past the end rejects. Returns its length.
 std::size_t port_filter(const std::vector<uint16_t>& ports, inet_diag_bc_op* program)
 {
-    constexpr unsigned char op = sizeof(inet_diag_bc_op);
+    constexpr std::size_t op = sizeof(inet_diag_bc_op);
     const std::size_t count = std::min(ports.size(), filter_ports_max);
     const std::size_t length = count * filter_block_ops * op;
     for (std::size_t i = 0; i < count; i++) {
         inet_diag_bc_op* block = program + i * filter_block_ops;
         const std::size_t left = length - i * filter_block_ops * op;  // from this block to the end
         const bool last = i + 1 == count;
+        // Jumps: yes to the next op, no to the next block or past the end.
         block[0] = {INET_DIAG_BC_S_GE, 2 * op, static_cast<unsigned short>(last ? left + op : 5 * op)};
         block[1] = {0, 0, ports[i]};
-        block[2] = {INET_DIAG_BC_S_LE, 2 * op, static_cast<unsigned short>(last ? left - 2 * op + op : 3 * op)};
+        block[2] = {INET_DIAG_BC_S_LE, 2 * op, static_cast<unsigned short>(last ? left - op : 3 * op)};
         block[3] = {0, 0, ports[i]};
         block[4] = {INET_DIAG_BC_JMP, op, static_cast<unsigned short>(left - 4 * op)};
     }

@@ -184,7 +184,7 @@ TEST_F(Sources, EstablishedConnectionsOnListedPorts)
         const std::string peer = family == AF_INET ? "127.0.0.1" : "::1";
         for (const bool netlink : {true, false}) {
             port_use_netlink = netlink;
-            snprintf(settings.busy_ports, busy_ports_size, "1,%u", c.port);
+            snprintf(settings.busy_ports, busy_ports_size, "1,%u,2", c.port);
             EXPECT_EQ(run(port_check), "");
             EXPECT_TRUE(check.busy) << peer << netlink;
             EXPECT_EQ(check.reasons, strings{"port:" + std::to_string(c.port) + ":" + peer}) << netlink;
