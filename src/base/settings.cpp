@@ -21,6 +21,14 @@ constexpr settings_record default_settings = {
     0,        // dry_run
     {},       // status_path (off)
     {},       // metrics_path (off)
+    // Activity sources: all off.
+    user_sessions_off,
+    0,        // inhibitors
+    {},       // busy_processes
+    0,        // cpu_threshold
+    {},       // busy_ports
+    {},       // busy_check
+    {},       // ignore_interfaces
 };
 }  // namespace
 

@@ -10,10 +10,23 @@ constexpr std::size_t disk_prefixes_size = 256;
 constexpr std::size_t notice_run_size = 512;  // notice command, 511 bytes + NUL
 constexpr std::size_t report_path_size = 1024;  // status and metrics file paths
 
+// Sizes of the activity sources' lists and command.
+constexpr std::size_t busy_processes_size = 512;    // comma-separated name patterns
+constexpr std::size_t busy_ports_size = 256;        // comma-separated TCP ports
+constexpr std::size_t busy_check_size = 512;        // check command, 511 bytes + NUL
+constexpr std::size_t ignore_interfaces_size = 256; // comma-separated interface patterns
+
 // Where the samplers read the traffic and disk counters.
 enum counter_source_kind : int32_t {
     counter_source_commands = 0,  // "ifconfig" and "iostat"
     counter_source_kernel = 1,    // /proc/net/dev and the kernel's disk statistics
+};
+
+// Which login sessions count as activity.
+enum user_sessions_kind : int32_t {
+    user_sessions_off = 0,
+    user_sessions_any = 1,     // any session of class "user"
+    user_sessions_active = 2,  // only such sessions that are not idle
 };
 
 struct settings_record {
@@ -39,6 +52,15 @@ struct settings_record {
     // Prometheus text format for node_exporter's textfile collector.
     char status_path[report_path_size];
     char metrics_path[report_path_size];
+
+    // Activity sources beside the counters and devices, each off by default.
+    int32_t user_sessions;                        // a user_sessions_kind
+    int32_t inhibitors;                           // 1: logind inhibitor locks make a check busy
+    char busy_processes[busy_processes_size];     // process names, shell wildcards allowed
+    int32_t cpu_threshold;                        // non-idle CPU percent, 0 = unwatched
+    char busy_ports[busy_ports_size];             // local TCP ports of connections that count
+    char busy_check[busy_check_size];             // run at each check, exit 0 = busy
+    char ignore_interfaces[ignore_interfaces_size];  // interface patterns no source records
 };
 
 extern settings_record settings;

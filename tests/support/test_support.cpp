@@ -15,6 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "activity/sources.h"
 #include "calibrate/calibration.h"
 #include "core/command.h"
 #include "base/settings.h"
@@ -43,6 +44,7 @@ void reset_program_state()
     calibrate_reset();
     report_reset();
     journal_reset();
+    activity_sources_reset();
 }
 
 stdout_capture::stdout_capture()

@@ -1,0 +1,9 @@
+#include "activity/interfaces.h"
+
+#include "activity/source_report.h"
+#include "base/settings.h"
+
+bool interface_ignored(std::string_view name)
+{
+    return settings.ignore_interfaces[0] != '\0' && name_matches_list(name, settings.ignore_interfaces);
+}

@@ -1,0 +1,39 @@
+// Connections as activity: an established TCP connection, IPv4 or IPv6,
+// whose local port is one of settings.busy_ports makes the check busy.
+// Read with the kernel's socket diagnostics (netlink), or from
+// /proc/net/tcp and tcp6 where netlink is not available.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string_view>
+#include <vector>
+
+#include "activity/source_report.h"
+#include "base/activity.h"
+
+constexpr const char* proc_net_tcp_path_default = "/proc/net/tcp";
+constexpr const char* proc_net_tcp6_path_default = "/proc/net/tcp6";
+extern const char* proc_net_tcp_path;
+extern const char* proc_net_tcp6_path;
+extern bool port_use_netlink;  // false: read the /proc files only
+
+// The ports of a comma-separated list; items that are no port (1-65535)
+// are left out.
+std::vector<uint16_t> parse_port_list(std::string_view list);
+
+// Adds "PORT:PEER" for every established connection of a /proc/net/tcp
+// (v6 false) or tcp6 stream whose local port is listed. Returns false when
+// the stream is not such a table.
+bool parse_proc_net_tcp(FILE* in, bool v6, const std::vector<uint16_t>& ports, source_findings& found);
+
+// The same through one socket-diagnostics dump of IPv4 and IPv6. Returns
+// false when the kernel does not answer.
+bool read_tcp_netlink(const std::vector<uint16_t>& ports, source_findings& found);
+
+// Busy with "(接続中)" and "port:PORT:PEER" per connection; off while the
+// list holds no port.
+void port_check(activity_check& check);
+
+// Puts the paths and port_use_netlink back and forgets a failure.
+void port_reset();

@@ -1,0 +1,93 @@
+#include "activity/source_report.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <fnmatch.h>
+#include <utility>
+
+#include "base/settings.h"
+
+namespace {
+
+// Names and patterns are compared as C strings; longer ones never match.
+constexpr std::size_t match_text_size = 256;
+
+bool copy_text(std::string_view text, char (&out)[match_text_size])
+{
+    if (text.size() >= match_text_size)
+        return false;
+    text.copy(out, text.size());
+    out[text.size()] = '\0';
+    return true;
+}
+
+}  // namespace
+
+bool name_matches_list(std::string_view name, std::string_view patterns)
+{
+    char subject[match_text_size];
+    if (!copy_text(name, subject))
+        return false;
+    bool found = false;
+    for_each_list_item(patterns, [&](std::string_view item) {
+        char pattern[match_text_size];
+        if (!found && copy_text(item, pattern))
+            found = fnmatch(pattern, subject, 0) == 0;
+    });
+    return found;
+}
+
+void findings_add(source_findings& found, std::string detail)
+{
+    found.count++;
+    if (found.details.size() >= activity_names_max)
+        return;
+    if (std::find(found.details.begin(), found.details.end(), detail) == found.details.end())
+        found.details.push_back(std::move(detail));
+}
+
+void findings_report(activity_check& check, const source_findings& found, const char* text,
+                     const char* kind)
+{
+    if (found.count == 0)
+        return;
+    check.busy = true;
+    for (const std::string& detail : found.details)
+        activity_add_reason(check, std::string(kind) + ":" + detail);
+    if (settings.disp_level < 2 || found.details.empty()) {
+        activity_append_once(check, text);
+        return;
+    }
+    // "(接続中)" becomes "(接続中:a/b)".
+    std::string named(text);
+    named.pop_back();
+    named += ":";
+    for (std::size_t i = 0; i < found.details.size(); i++)
+        named += (i == 0 ? "" : "/") + found.details[i];
+    named += ")";
+    activity_append_once(check, named.c_str());
+}
+
+void source_failed(activity_check& check, source_health& health, const char* kind, const char* what)
+{
+    check.busy = true;
+    activity_add_reason(check, std::string(kind) + ":error");
+    if (settings.disp_level < 2)
+        activity_append_once(check, "(確認不可)");
+    else
+        activity_append_once(check, ("(確認不可:" + std::string(kind) + ")").c_str());
+    if (health.failing)
+        return;
+    health.failing = true;
+    printf("警告：%sを確認できません。確認できるまで使用中とみなします。\n", what);
+    (void)fflush(stdout);
+}
+
+void source_answered(source_health& health, const char* what)
+{
+    if (!health.failing)
+        return;
+    health.failing = false;
+    printf("回復：%sを再び確認できます。\n", what);
+    (void)fflush(stdout);
+}
