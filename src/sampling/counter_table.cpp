@@ -1,5 +1,7 @@
 #include "sampling/counter_table.h"
 
+#include <string>
+
 #include "base/streams.h"
 #include "sampling/sources.h"
 
@@ -21,13 +23,16 @@ void readings_record(const counter_readings& readings, void (*add)(std::string_v
 
 namespace {
 
+// A command's whole output, kept from run to run so that its storage is.
+std::string command_output;
+
 int read_command(const sampler_sources& sources, counter_readings& readings)
 {
     readings.count = 0;
-    pipe_stream out = open_sampler_command(sources.command);
-    if (!out)
+    if (!run_sampler_command(sources.command, command_output) || command_output.empty())
         return 0;
-    const int found = sources.parse_command(out.get(), readings);
+    file_stream out(fmemopen(&command_output[0], command_output.size(), "r"));
+    const int found = out ? sources.parse_command(out.get(), readings) : 0;
     if (found <= 0)
         readings.count = 0;  // nothing usable: nothing of it is recorded
     return found;

@@ -139,10 +139,9 @@ TEST_F(KernelCounters, LiveInterfacesMatchIfconfig)
 {
     if (!command_available("ifconfig"))
         GTEST_SKIP() << "ifconfig (net-tools) is not installed";
-    pipe_stream out = open_sampler_command("ifconfig");
-    ASSERT_TRUE(out);
-    ASSERT_GT(record_from(parse_ifconfig, out.get()), 0);
-    out.reset();
+    std::string output;
+    ASSERT_TRUE(run_sampler_command("ifconfig", output));
+    ASSERT_GT(feed(parse_ifconfig, output), 0);
     const auto from_command = traffic_records();
     traffic_data_clear();
     file_stream in(fopen(proc_net_dev_path, "r"));
@@ -156,10 +155,9 @@ TEST_F(KernelCounters, LiveDisksMatchIostat)
     if (!command_available("iostat"))
         GTEST_SKIP() << "iostat (sysstat) is not installed";
     set_disk_prefixes("sd,nvme,vd,xvd,hd,mmcblk,md,dm-,loop,zram,sr");
-    pipe_stream out = open_sampler_command("iostat -d");
-    ASSERT_TRUE(out);
-    const int listed = record_from(parse_iostat, out.get());
-    out.reset();
+    std::string output;
+    ASSERT_TRUE(run_sampler_command("iostat -d", output));
+    const int listed = feed(parse_iostat, output);
     const auto from_command = drive_records();
     drive_data_clear();
     file_stream in(fopen(diskstats_path, "r"));

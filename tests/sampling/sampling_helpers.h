@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/settings.h"
+#include "base/streams.h"
 #include "sampling/drive.h"
 #include "sampling/drive_iostat.h"
 #include "sampling/drive_kernel.h"
