@@ -7,6 +7,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <unistd.h>
 
 #include "sampling/drive.h"
 #include "sampling/traffic.h"
@@ -155,6 +156,20 @@ TEST_F(SamplerSources, DisksWithoutAWatchedNameSwitchToTheKernel)
     iostat_command = old_iostat.c_str();
     EXPECT_EQ(capture_stdout(get_drive_data), "");
     EXPECT_EQ(drive_records(), (std::vector<record_values>{{"sda", 35665316, 0, 5325224, 0}}));
+}
+
+TEST_F(SamplerSources, KernelFileReplacedIsOpenedAgainAfterAFailedRead)
+{
+    settings.counter_source = counter_source_kernel;
+    get_traffic_data();
+    // The old file is emptied and a new one takes its name.
+    const std::string next = dir.write("net_dev.next", "Inter-|\n face |\n"
+                                                       "  eth0: 19107511 1 0 0 0 0 0 0  23237 1 0 0 0 0 0 0\n");
+    ASSERT_EQ(truncate(net_dev.c_str(), 0), 0);
+    ASSERT_EQ(rename(next.c_str(), net_dev.c_str()), 0);
+    EXPECT_EQ(capture_stdout(get_traffic_data), "");
+    EXPECT_EQ(traffic_records(), (std::vector<record_values>{{"eth0", 19107511, 1000, 23237, 0},
+                                                             {"lo", 3267, 0, 3267, 0}}));
 }
 
 TEST_F(SamplerSources, KernelSourceReadsNoCommandAndWarnsWhenEmpty)
