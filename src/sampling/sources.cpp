@@ -5,6 +5,7 @@
 #include "base/child.h"
 #include "base/settings.h"
 #include "sampling/drive.h"
+#include "sampling/drive_kernel.h"
 #include "sampling/kernel_file.h"
 #include "sampling/traffic.h"
 #include "sampling/traffic_kernel.h"
@@ -35,6 +36,7 @@ void sampling_reset()
     interface_is_up = interface_flags_up;
     sampler_deadline_ms = sampler_deadline_default_ms;
     kernel_files_close();
+    diskstats_forget();
 }
 
 namespace {

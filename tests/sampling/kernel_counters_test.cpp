@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <unistd.h>
 
 #include "sampling/drive.h"
 #include "sampling/traffic.h"
@@ -93,6 +94,18 @@ TEST_F(KernelCounters, WholeDisksWithWatchedPrefixesThatSawIo)
                                    {"sdb", 88519, 0, 0, 0},
                                    {"vda", 1201477, 0, 452744, 0},
                                }));
+}
+
+TEST_F(KernelCounters, WholeDiskOrPartitionIsDecidedOnceByName)
+{
+    use_sys_block({"sda"});
+    const std::string stats = "   8 0 sda 1 0 2 0 1 0 4\n   8 1 sda1 1 0 2 0 1 0 4\n";
+    EXPECT_EQ(feed(parse_diskstats, stats), 1);
+    // Not looked at again: /sys/block is read once per name.
+    rmdir((sys.path + "/sda").c_str());
+    mkdir((sys.path + "/sda1").c_str(), 0755);
+    EXPECT_EQ(feed(parse_diskstats, stats), 1);
+    EXPECT_EQ(drive_records(), (std::vector<record_values>{{"sda", 1, 0, 2, 0}}));
 }
 
 TEST_F(KernelCounters, DiskstatsLinesThatAreNotStatisticsAreSkipped)
