@@ -8,7 +8,7 @@
 #include "sampling/drive_kernel.h"
 #include "sampling/kernel_file.h"
 #include "sampling/traffic.h"
-#include "sampling/traffic_kernel.h"
+#include "sampling/traffic_links.h"
 
 const char* ifconfig_command = ifconfig_command_default;
 const char* iostat_command = iostat_command_default;
@@ -33,7 +33,8 @@ void sampling_reset()
     proc_net_dev_path = proc_net_dev_path_default;
     diskstats_path = diskstats_path_default;
     sys_block_path = sys_block_path_default;
-    interface_is_up = interface_flags_up;
+    interface_is_up = interface_link_up;
+    interface_links_forget();
     sampler_deadline_ms = sampler_deadline_default_ms;
     kernel_files_close();
     diskstats_forget();

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <linux/rtnetlink.h>
+#include <net/if.h>
 #include <string>
 #include <unistd.h>
 
@@ -125,6 +128,43 @@ TEST_F(KernelCounters, UpStateAskedOfTheKernel)
     EXPECT_TRUE(interface_flags_up("lo"));
     EXPECT_FALSE(interface_flags_up("lwnone0"));  // no such interface
     EXPECT_TRUE(interface_flags_up(std::string(40, 'x').c_str()));  // cannot be asked
+}
+
+// One rtnetlink message announcing a link's flags, or its removal.
+std::string link_message(uint16_t type, const std::string& name, unsigned flags)
+{
+    ifinfomsg info{};
+    info.ifi_flags = flags;
+    rtattr attr{};
+    attr.rta_type = IFLA_IFNAME;
+    attr.rta_len = static_cast<unsigned short>(RTA_LENGTH(name.size() + 1));
+    nlmsghdr header{};
+    header.nlmsg_type = type;
+    header.nlmsg_len = static_cast<uint32_t>(NLMSG_LENGTH(NLMSG_ALIGN(sizeof info) + RTA_ALIGN(attr.rta_len)));
+    std::string m(header.nlmsg_len, '\0');
+    memcpy(&m[0], &header, sizeof header);
+    memcpy(&m[NLMSG_HDRLEN], &info, sizeof info);
+    memcpy(&m[NLMSG_HDRLEN + NLMSG_ALIGN(sizeof info)], &attr, sizeof attr);
+    memcpy(&m[NLMSG_HDRLEN + NLMSG_ALIGN(sizeof info) + RTA_LENGTH(0)], name.c_str(), name.size() + 1);
+    return m;
+}
+
+TEST_F(KernelCounters, InterfaceGoingDownAndUpBetweenPasses)
+{
+    const std::string net_dev = "Inter-|\n face |\n  lo: 5 1 0 0 0 0 0 0  5 1 0 0 0 0 0 0\n"
+                                "  lwtest0: 100 1 0 0 0 0 0 0  200 1 0 0 0 0 0 0\n";
+    const auto pass = [&](const std::string& events) {
+        link_events_apply(events.data(), events.size());
+        return feed(parse_proc_net_dev, net_dev);
+    };
+    // No such interface here: asked when first met, it is not up.
+    EXPECT_EQ(pass(""), 1);
+    EXPECT_EQ(pass(link_message(RTM_NEWLINK, "lwtest0", IFF_UP)), 2);
+    EXPECT_EQ(pass(""), 2);  // known: not asked again
+    EXPECT_EQ(pass(link_message(RTM_NEWLINK, "lwtest0", IFF_UP) + link_message(RTM_NEWLINK, "lwtest0", 0)), 1);
+    EXPECT_EQ(pass(link_message(RTM_NEWLINK, "lwtest0", IFF_UP | IFF_RUNNING)), 2);
+    EXPECT_EQ(pass(link_message(RTM_DELLINK, "lwtest0", 0)), 1);  // removed: asked again
+    EXPECT_EQ(traffic_records(), (std::vector<record_values>{{"lo", 5, 0, 5, 0}, {"lwtest0", 100, 0, 200, 0}}));
 }
 
 // Both sources read on this machine at one instant give the same records.

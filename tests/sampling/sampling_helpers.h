@@ -20,6 +20,7 @@
 #include "sampling/traffic.h"
 #include "sampling/traffic_ifconfig.h"
 #include "sampling/traffic_kernel.h"
+#include "sampling/traffic_links.h"
 #include "support/test_support.h"
 
 // name, total, growth, total, growth of one record
