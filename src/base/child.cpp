@@ -141,7 +141,7 @@ child_result child_wait(pid_t pid, int out_read, const child_limits& limits, std
         pollfd fds[2] = {{out_read, POLLIN, 0}, {pidfd, POLLIN, 0}};
         const bool watch_pid = !ended && pidfd >= 0;
         pollfd* first = open ? fds : fds + 1;
-        const nfds_t count = static_cast<nfds_t>((open ? 1 : 0) + (watch_pid ? 1 : 0));
+        const nfds_t count = (open ? 1U : 0U) + (watch_pid ? 1U : 0U);
         // Without a pidfd the end of the child is looked for every 10 ms.
         const long long wait = pidfd < 0 && !ended ? (left < 10 ? left : 10) : left;
         if (poll(first, count, static_cast<int>(wait)) < 0 && errno != EINTR) {
