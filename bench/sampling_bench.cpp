@@ -21,6 +21,7 @@
 #include "sampling/traffic.h"
 #include "sampling/traffic_ifconfig.h"
 #include "sampling/traffic_kernel.h"
+#include "sampling/traffic_links.h"
 
 namespace {
 

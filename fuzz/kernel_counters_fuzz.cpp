@@ -10,6 +10,7 @@
 #include "sampling/sources.h"
 #include "sampling/traffic_ifconfig.h"
 #include "sampling/traffic_kernel.h"
+#include "sampling/traffic_links.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -23,6 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FILE* in = fmemopen(const_cast<uint8_t*>(data), size, "r");
     if (in == nullptr)
         return 0;
+    link_events_apply(reinterpret_cast<const char*>(data), size);  // the same bytes as link events
     counter_readings readings;
     parse_proc_net_dev(in, readings);
     for (std::size_t i = 0; i < readings.count; i++) {

@@ -19,6 +19,7 @@
 #include "sampling/text_scan.h"
 #include "sampling/traffic.h"
 #include "sampling/traffic_kernel.h"
+#include "sampling/traffic_links.h"
 
 namespace {
 

@@ -1,6 +1,9 @@
 #include "sampling/counter_table.h"
 
+#include <string>
+
 #include "base/streams.h"
+#include "sampling/kernel_file.h"
 #include "sampling/sources.h"
 
 void readings_push(counter_readings& readings, std::string_view name, uint64_t first, uint64_t second)
@@ -21,25 +24,36 @@ void readings_record(const counter_readings& readings, void (*add)(std::string_v
 
 namespace {
 
+// Hands text to parse as a stream.
+int parse_text(counter_parser parse, std::string& text, counter_readings& readings)
+{
+    file_stream in(fmemopen(&text[0], text.size(), "r"));
+    return in ? parse(in.get(), readings) : 0;
+}
+
+// A command's whole output, kept from run to run so that its storage is.
+std::string command_output;
+
 int read_command(const sampler_sources& sources, counter_readings& readings)
 {
     readings.count = 0;
-    pipe_stream out = open_sampler_command(sources.command);
-    if (!out)
+    if (!run_sampler_command(sources.command, command_output) || command_output.empty())
         return 0;
-    const int found = sources.parse_command(out.get(), readings);
+    const int found = parse_text(sources.parse_command, command_output, readings);
     if (found <= 0)
         readings.count = 0;  // nothing usable: nothing of it is recorded
     return found;
 }
 
+// A kernel file's whole text, kept from pass to pass so that its storage is.
+std::string kernel_text;
+
 int read_kernel(const sampler_sources& sources, counter_readings& readings)
 {
     readings.count = 0;
-    file_stream in(fopen(sources.kernel_path, "re"));
-    if (!in)
+    if (!kernel_file_read(sources.kernel_path, kernel_text))
         return 0;
-    return sources.parse_kernel(in.get(), readings);
+    return parse_text(sources.parse_kernel, kernel_text, readings);
 }
 
 }  // namespace

@@ -11,8 +11,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <string_view>
 #include <sys/stat.h>
+#include <unordered_map>
 
 #include "sampling/drive.h"
 #include "sampling/sources.h"
@@ -24,7 +26,7 @@ constexpr int stat_fields_max = 17;
 
 // Whether name is a whole disk: /sys/block holds one entry per disk, none
 // per partition ("/" in a name stands as "!" there).
-bool whole_disk(std::string_view name)
+bool whole_disk_entry(std::string_view name)
 {
     char path[512];
     const int n = snprintf(path, sizeof path, "%s/%.*s", sys_block_path, static_cast<int>(name.size()), name.data());
@@ -33,6 +35,23 @@ bool whole_disk(std::string_view name)
     std::replace(path + strlen(sys_block_path) + 1, path + n, '/', '!');
     struct stat st;
     return stat(path, &st) == 0;
+}
+
+// Which names are whole disks, decided when a name is first met: a name
+// stays a disk or a partition for as long as it exists.
+std::unordered_map<std::string, bool> whole_disks;
+std::string whole_disks_dir;  // the sys_block_path they were decided in
+
+bool whole_disk(std::string_view name)
+{
+    if (whole_disks_dir != sys_block_path) {
+        whole_disks.clear();
+        whole_disks_dir = sys_block_path;
+    }
+    const auto known = whole_disks.emplace(std::string(name), false);
+    if (known.second)
+        known.first->second = whole_disk_entry(name);
+    return known.first->second;
 }
 
 // Reads the name and the statistics of one line; false when it has not the
@@ -58,6 +77,12 @@ bool parse_diskstats_line(std::string_view line, std::string_view& name, uint64_
 }
 
 }  // namespace
+
+void diskstats_forget()
+{
+    whole_disks.clear();
+    whole_disks_dir.clear();
+}
 
 int parse_diskstats(FILE* in, counter_readings& readings)
 {

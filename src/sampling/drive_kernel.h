@@ -10,3 +10,6 @@
 // lists them by default: in name order, kilobytes = sectors / 2. Returns
 // how many disks there are.
 int parse_diskstats(FILE* in, counter_readings& readings);
+
+// Forgets which names are whole disks (part of the sampling reset).
+void diskstats_forget();

@@ -3,7 +3,8 @@
 // sampling state.
 #pragma once
 
-#include "base/streams.h"
+#include <cstddef>
+#include <string>
 
 constexpr const char* ifconfig_command_default = "ifconfig";
 constexpr const char* iostat_command_default = "iostat";
@@ -17,11 +18,22 @@ extern const char* proc_net_dev_path;    // per-interface byte counters
 extern const char* diskstats_path;       // per-disk sector counters
 extern const char* sys_block_path;       // <dir>/<disk> exists for whole disks
 
+// Milliseconds that one run of a sampler command may take: the shorter of
+// 10 s and the display interval, but at least 1 s.
+int sampler_deadline_default_ms();
+// The deadline in use; tests shorten it.
+extern int (*sampler_deadline_ms)();
+// Output of a sampler command beyond this is not a listing of counters.
+constexpr std::size_t sampler_output_cap = 4 << 20;
+
 // Puts all sampling state back as at process start: no records, no warning
-// printed, no switch to the kernel counters, and the commands, paths and
-// the interface up test at their defaults.
+// printed, no switch to the kernel counters, and the commands, paths,
+// deadline and interface up test at their defaults.
 void sampling_reset();
 
-// Starts command through the shell in the C locale (for the child only),
-// close-on-exec; an empty pointer when it cannot be started.
-pipe_stream open_sampler_command(const char* command);
+// Runs command to its end and takes its output, in the C locale (for the
+// child only). A plain program name or path is started directly; any other
+// text through /bin/sh -c. Returns false, with output empty, when it cannot
+// be started, has not ended and closed its output by the deadline, or
+// writes more than the cap: then it is killed with all that it started.
+bool run_sampler_command(const char* command, std::string& output);

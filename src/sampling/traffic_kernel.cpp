@@ -8,15 +8,12 @@
 #include "sampling/traffic_kernel.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <net/if.h>
 #include <string_view>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
 
 #include "sampling/text_scan.h"
 #include "sampling/traffic_ifconfig.h"
+#include "sampling/traffic_links.h"
 
 namespace {
 
@@ -86,25 +83,11 @@ bool parse_net_dev_line(std::string_view line, std::string_view& name, uint64_t&
 
 }  // namespace
 
-bool interface_flags_up(const char* name)
-{
-    // One datagram socket for the life of the process serves every query.
-    static const int probe = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    ifreq request{};
-    if (probe < 0 || strlen(name) >= sizeof request.ifr_name)
-        return true;  // no way to ask: watching it is the safer side
-    memcpy(request.ifr_name, name, strlen(name) + 1);
-    if (ioctl(probe, SIOCGIFFLAGS, &request) != 0)
-        return errno != ENODEV;  // gone since it was listed: not up
-    return (request.ifr_flags & IFF_UP) != 0;
-}
-
-bool (*interface_is_up)(const char* name) = interface_flags_up;
-
 int parse_proc_net_dev(FILE* in, counter_readings& readings)
 {
     char line[sample_line_size];
     readings.count = 0;
+    interface_links_refresh();
     while (read_piece(in, line)) {
         std::string_view name;
         uint64_t rx = 0;

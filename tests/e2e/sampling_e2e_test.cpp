@@ -15,6 +15,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "support/process_check.h"
 #include "support/test_support.h"
 
 namespace {
@@ -62,6 +63,36 @@ TEST(SamplingE2E, FakeCommandsMakeThePeriodBusyWithTheirTexts)
                                       "\tディスク 閾値：(読み込み)1000 KB/2秒\n" +
                             pass(0, 0) + pass(1000, 600) + "\n継続時間：0分\n" + pass(1000, 600) +
                             pass(2000, 1200) + "\n継続時間：初期化(受信トラフィック閾値以上)(読み込み閾値以上)\n");
+}
+
+TEST(SamplingE2E, StuckIfconfigIsKilledAndTheKernelCountersTakeOver)
+{
+    // Each fake lists its pid and its background child's beside itself.
+    const std::string note = "echo $$ >> \"$0.pids\"\n";
+    const std::string keep = "/bin/sleep 60 & echo $! >> \"$0.pids\"\n";
+    const std::string block = "printf 'eth0: flags=4163<UP>\\n        RX packets 1  bytes 5\\n'\n";
+    const std::string fakes[] = {
+        note + keep + "wait\n",                            // hangs
+        note + block + keep + "wait\n",                    // prints, keeps the pipe open
+        note + "exec /bin/yes 'lo: flags=73<UP,LOOPBACK,RUNNING>'\n",  // prints without end
+    };
+    for (const std::string& fake : fakes) {
+        temp_dir dir;
+        const std::string ifconfig = write_script(dir, "ifconfig", fake);
+        run_options opt;
+        opt.path = dir.path;
+        opt.args = {"-c", "echo expiry-command-ran", "-di", "1", "-ci", "1", "-ex", "1", "-r", "0", "-w", "0",
+                    "-n"};
+        opt.env["LW_SLEEP_MS"] = "1";
+        const run_result r = run_lullwatcher(opt);
+        EXPECT_EQ(r.status, 0) << fake << r.output;
+        EXPECT_NE(r.output.find("警告：ifconfig の出力からインターフェースを読み取れないため、"
+                                "以後はカーネルのカウンタ（/proc/net/dev）で監視します。\n"),
+                  std::string::npos)
+            << fake << r.output;
+        EXPECT_NE(r.output.find("監視満了!!\nexpiry-command-ran\n"), std::string::npos) << fake << r.output;
+        EXPECT_FALSE(any_process_left(ifconfig + ".pids")) << fake;
+    }
 }
 
 // Sends bursts of 4 MB over a TCP connection to 127.0.0.1 until stopped, at

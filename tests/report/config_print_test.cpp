@@ -16,6 +16,7 @@
 #include "sampling/sources.h"
 #include "sampling/traffic.h"
 #include "sampling/traffic_kernel.h"
+#include "sampling/traffic_links.h"
 #include "support/test_support.h"
 
 TEST(ConfigPrint, SettingsDevicesAndWhatTheKernelLists)

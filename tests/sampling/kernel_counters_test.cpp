@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <linux/rtnetlink.h>
+#include <net/if.h>
 #include <string>
+#include <unistd.h>
 
 #include "sampling/drive.h"
 #include "sampling/traffic.h"
@@ -95,6 +99,18 @@ TEST_F(KernelCounters, WholeDisksWithWatchedPrefixesThatSawIo)
                                }));
 }
 
+TEST_F(KernelCounters, WholeDiskOrPartitionIsDecidedOnceByName)
+{
+    use_sys_block({"sda"});
+    const std::string stats = "   8 0 sda 1 0 2 0 1 0 4\n   8 1 sda1 1 0 2 0 1 0 4\n";
+    EXPECT_EQ(feed(parse_diskstats, stats), 1);
+    // Not looked at again: /sys/block is read once per name.
+    rmdir((sys.path + "/sda").c_str());
+    mkdir((sys.path + "/sda1").c_str(), 0755);
+    EXPECT_EQ(feed(parse_diskstats, stats), 1);
+    EXPECT_EQ(drive_records(), (std::vector<record_values>{{"sda", 1, 0, 2, 0}}));
+}
+
 TEST_F(KernelCounters, DiskstatsLinesThatAreNotStatisticsAreSkipped)
 {
     use_sys_block({"sda", "sdb", "sdc"});
@@ -112,6 +128,43 @@ TEST_F(KernelCounters, UpStateAskedOfTheKernel)
     EXPECT_TRUE(interface_flags_up("lo"));
     EXPECT_FALSE(interface_flags_up("lwnone0"));  // no such interface
     EXPECT_TRUE(interface_flags_up(std::string(40, 'x').c_str()));  // cannot be asked
+}
+
+// One rtnetlink message announcing a link's flags, or its removal.
+std::string link_message(uint16_t type, const std::string& name, unsigned flags)
+{
+    ifinfomsg info{};
+    info.ifi_flags = flags;
+    rtattr attr{};
+    attr.rta_type = IFLA_IFNAME;
+    attr.rta_len = static_cast<unsigned short>(RTA_LENGTH(name.size() + 1));
+    nlmsghdr header{};
+    header.nlmsg_type = type;
+    header.nlmsg_len = static_cast<uint32_t>(NLMSG_LENGTH(NLMSG_ALIGN(sizeof info) + RTA_ALIGN(attr.rta_len)));
+    std::string m(header.nlmsg_len, '\0');
+    memcpy(&m[0], &header, sizeof header);
+    memcpy(&m[NLMSG_HDRLEN], &info, sizeof info);
+    memcpy(&m[NLMSG_HDRLEN + NLMSG_ALIGN(sizeof info)], &attr, sizeof attr);
+    memcpy(&m[NLMSG_HDRLEN + NLMSG_ALIGN(sizeof info) + RTA_LENGTH(0)], name.c_str(), name.size() + 1);
+    return m;
+}
+
+TEST_F(KernelCounters, InterfaceGoingDownAndUpBetweenPasses)
+{
+    const std::string net_dev = "Inter-|\n face |\n  lo: 5 1 0 0 0 0 0 0  5 1 0 0 0 0 0 0\n"
+                                "  lwtest0: 100 1 0 0 0 0 0 0  200 1 0 0 0 0 0 0\n";
+    const auto pass = [&](const std::string& events) {
+        link_events_apply(events.data(), events.size());
+        return feed(parse_proc_net_dev, net_dev);
+    };
+    // No such interface here: asked when first met, it is not up.
+    EXPECT_EQ(pass(""), 1);
+    EXPECT_EQ(pass(link_message(RTM_NEWLINK, "lwtest0", IFF_UP)), 2);
+    EXPECT_EQ(pass(""), 2);  // known: not asked again
+    EXPECT_EQ(pass(link_message(RTM_NEWLINK, "lwtest0", IFF_UP) + link_message(RTM_NEWLINK, "lwtest0", 0)), 1);
+    EXPECT_EQ(pass(link_message(RTM_NEWLINK, "lwtest0", IFF_UP | IFF_RUNNING)), 2);
+    EXPECT_EQ(pass(link_message(RTM_DELLINK, "lwtest0", 0)), 1);  // removed: asked again
+    EXPECT_EQ(traffic_records(), (std::vector<record_values>{{"lo", 5, 0, 5, 0}, {"lwtest0", 100, 0, 200, 0}}));
 }
 
 // Both sources read on this machine at one instant give the same records.
@@ -139,10 +192,9 @@ TEST_F(KernelCounters, LiveInterfacesMatchIfconfig)
 {
     if (!command_available("ifconfig"))
         GTEST_SKIP() << "ifconfig (net-tools) is not installed";
-    pipe_stream out = open_sampler_command("ifconfig");
-    ASSERT_TRUE(out);
-    ASSERT_GT(record_from(parse_ifconfig, out.get()), 0);
-    out.reset();
+    std::string output;
+    ASSERT_TRUE(run_sampler_command("ifconfig", output));
+    ASSERT_GT(feed(parse_ifconfig, output), 0);
     const auto from_command = traffic_records();
     traffic_data_clear();
     file_stream in(fopen(proc_net_dev_path, "r"));
@@ -156,10 +208,9 @@ TEST_F(KernelCounters, LiveDisksMatchIostat)
     if (!command_available("iostat"))
         GTEST_SKIP() << "iostat (sysstat) is not installed";
     set_disk_prefixes("sd,nvme,vd,xvd,hd,mmcblk,md,dm-,loop,zram,sr");
-    pipe_stream out = open_sampler_command("iostat -d");
-    ASSERT_TRUE(out);
-    const int listed = record_from(parse_iostat, out.get());
-    out.reset();
+    std::string output;
+    ASSERT_TRUE(run_sampler_command("iostat -d", output));
+    const int listed = feed(parse_iostat, output);
     const auto from_command = drive_records();
     drive_data_clear();
     file_stream in(fopen(diskstats_path, "r"));

@@ -3,11 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <set>
+#include <sstream>
 #include <string>
+#include <unistd.h>
 
 #include "sampling/drive.h"
 #include "sampling/traffic.h"
 #include "sampling_helpers.h"
+
+extern char** environ;
 
 namespace {
 
@@ -49,6 +55,52 @@ TEST_F(SamplerSources, CommandsRunInTheCLocaleOfTheirOwn)
     EXPECT_EQ(traffic_records(), (std::vector<record_values>{{"loc_C", 5, 0, 0, 0}}));
     EXPECT_STREQ(getenv("LC_ALL"), "ja_JP.UTF-8");  // the program's own stays
     unsetenv("LC_ALL");
+}
+
+// The lines of text, in any order (values holding line feeds are split alike).
+std::multiset<std::string> line_set(const std::string& text)
+{
+    std::multiset<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.insert(line);
+    return lines;
+}
+
+TEST_F(SamplerSources, PlainCommandStartsWithoutShellAndOnlyLcAllChanged)
+{
+    // A shell in between would add PWD.
+    const std::string saved_pwd = getenv("PWD") != nullptr ? getenv("PWD") : "";
+    unsetenv("PWD");
+    setenv("LC_ALL", "ja_JP.UTF-8", 1);
+    std::string expected;
+    for (char** e = environ; *e != nullptr; e++)
+        expected += strncmp(*e, "LC_ALL=", 7) == 0 ? std::string("LC_ALL=C\n") : std::string(*e) + "\n";
+    std::string output;
+    EXPECT_TRUE(run_sampler_command("env", output));
+    unsetenv("LC_ALL");
+    if (!saved_pwd.empty())
+        setenv("PWD", saved_pwd.c_str(), 1);
+    EXPECT_EQ(line_set(output), line_set(expected));
+}
+
+TEST_F(SamplerSources, DeadlineIsTheDisplayIntervalWithin1And10Seconds)
+{
+    const int cases[][2] = {{1, 1000}, {5, 5000}, {10, 10000}, {60, 10000}, {0, 1000}};
+    for (const auto& c : cases) {
+        settings.disp_interval = c[0];
+        EXPECT_EQ(sampler_deadline_ms(), c[1]) << c[0];
+    }
+}
+
+TEST_F(SamplerSources, HangingCommandCountsAsNothingUsable)
+{
+    sampler_deadline_ms = [] { return 200; };
+    const std::string hang = write_script(dir, "ifconfig", "printf 'eth0: flags\n        RX packets 1  bytes 5\n'\nexec sleep 30\n");
+    ifconfig_command = hang.c_str();
+    EXPECT_EQ(capture_stdout(get_traffic_data), "警告：" + hang + " の出力からインターフェースを読み取れないため、"
+                                                "以後はカーネルのカウンタ（" + net_dev + "）で監視します。\n");
+    EXPECT_EQ(traffic_records().size(), 2u);  // eth0 and lo, from the kernel
 }
 
 TEST_F(SamplerSources, UsableCommandOutputIsRecordedInSilence)
@@ -104,6 +156,20 @@ TEST_F(SamplerSources, DisksWithoutAWatchedNameSwitchToTheKernel)
     iostat_command = old_iostat.c_str();
     EXPECT_EQ(capture_stdout(get_drive_data), "");
     EXPECT_EQ(drive_records(), (std::vector<record_values>{{"sda", 35665316, 0, 5325224, 0}}));
+}
+
+TEST_F(SamplerSources, KernelFileReplacedIsOpenedAgainAfterAFailedRead)
+{
+    settings.counter_source = counter_source_kernel;
+    get_traffic_data();
+    // The old file is emptied and a new one takes its name.
+    const std::string next = dir.write("net_dev.next", "Inter-|\n face |\n"
+                                                       "  eth0: 19107511 1 0 0 0 0 0 0  23237 1 0 0 0 0 0 0\n");
+    ASSERT_EQ(truncate(net_dev.c_str(), 0), 0);
+    ASSERT_EQ(rename(next.c_str(), net_dev.c_str()), 0);
+    EXPECT_EQ(capture_stdout(get_traffic_data), "");
+    EXPECT_EQ(traffic_records(), (std::vector<record_values>{{"eth0", 19107511, 1000, 23237, 0},
+                                                             {"lo", 3267, 0, 3267, 0}}));
 }
 
 TEST_F(SamplerSources, KernelSourceReadsNoCommandAndWarnsWhenEmpty)

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/settings.h"
+#include "base/streams.h"
 #include "sampling/drive.h"
 #include "sampling/drive_iostat.h"
 #include "sampling/drive_kernel.h"
@@ -19,6 +20,7 @@
 #include "sampling/traffic.h"
 #include "sampling/traffic_ifconfig.h"
 #include "sampling/traffic_kernel.h"
+#include "sampling/traffic_links.h"
 #include "support/test_support.h"
 
 // name, total, growth, total, growth of one record

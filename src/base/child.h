@@ -1,0 +1,29 @@
+// Child processes whose output is taken whole: started without a shell (or
+// with one when the caller asks for /bin/sh -c), in a process group of their
+// own so that everything they start can be stopped with them, and bounded
+// in time and in output.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+enum child_result {
+    child_done,         // ended and closed its output within the limits
+    child_not_started,  // no such program, or no process or pipe to be had
+    child_timed_out,    // still running, or its output still open, at the deadline
+    child_too_much,     // wrote more than the output cap
+};
+
+struct child_limits {
+    int deadline_ms;         // from the start until it has ended and closed its output
+    std::size_t output_cap;  // bytes of standard output
+};
+
+// Runs argv[0] (looked up on PATH) with argv and the process's environment,
+// in which each "NAME=value" of env_set (ending with a null pointer)
+// replaces or adds that variable. Standard output is taken into output;
+// standard input and error are the process's own. A child that is not done
+// within the limits is killed with its whole process group and reaped, and
+// output is then empty.
+child_result child_capture(const char* const* argv, const char* const* env_set, const child_limits& limits,
+                           std::string& output);
