@@ -11,7 +11,8 @@
 #include "core/watch.h"
 #include "devices/watcher.h"
 
-const char* system_config_path = "/etc/lullwatcher/lullwatcher.conf";
+const char* const default_system_config_path = "/etc/lullwatcher/lullwatcher.conf";
+const char* system_config_path = default_system_config_path;
 
 void read_default_config()
 {

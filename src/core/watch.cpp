@@ -7,14 +7,15 @@
 #include "base/activity.h"
 #include "base/progress.h"
 #include "core/command.h"
+#include "core/startup.h"
 #include "base/settings.h"
 #include "devices/watcher.h"
 #include "sampling/drive.h"
 #include "sampling/traffic.h"
 
-int idle_time = 0;
-
 namespace {
+
+int idle_time = 0;
 
 void print_banner()
 {
@@ -66,6 +67,11 @@ bool watch_check(long long idle_seconds)
 
 }  // namespace
 
+int watch_idle_time()
+{
+    return idle_time;
+}
+
 void real_watch_sleep(unsigned seconds)
 {
     sleep(seconds);
@@ -113,4 +119,12 @@ void shutdown_proc()
     for (int i = 0; i < 3; i++)
         run_reported("sync");
     run_reported("shutdown -h now");
+}
+
+void core_reset()
+{
+    idle_time = 0;
+    watch_sleep = real_watch_sleep;
+    expiry_runner = run_command;
+    system_config_path = default_system_config_path;
 }

@@ -2,7 +2,7 @@
 #pragma once
 
 // Idle seconds counted so far.
-extern int idle_time;
+int watch_idle_time();
 
 // The loop's sleep between passes; tests replace it. The default sleeps.
 extern void (*watch_sleep)(unsigned seconds);
@@ -14,3 +14,7 @@ void watch_start();
 
 // The expiry action: the configured command, or sync x3 then shutdown.
 void shutdown_proc();
+
+// Puts the state and seams of the core back to their start: the idle time,
+// the loop's sleep, the expiry runner and the system configuration path.
+void core_reset();

@@ -221,6 +221,7 @@ protected:
     std::string search()
     {
         const scoped_cwd cwd(dir.path);
+        system_config_path = system_path_.c_str();  // restart() puts it back
         return capture_stdout(read_default_config);
     }
     temp_dir system_dir;

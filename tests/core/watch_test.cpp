@@ -37,7 +37,7 @@ void record_sleep(unsigned)
         device_operation.fetch_or(first_sleep_activity);
         device_operation_disp_done.store(1);
     }
-    idle_at_sleep.push_back(idle_time);
+    idle_at_sleep.push_back(watch_idle_time());
     if (static_cast<int>(commands_run.size()) >= stop_after_expiries)
         settings.watch_roop = -1;
 }

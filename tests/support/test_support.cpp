@@ -39,9 +39,7 @@ void reset_program_state()
     sampling_seams_reset();
     device_operation.store(0);
     device_operation_disp_done.store(0);
-    idle_time = 0;
-    expiry_runner = run_command;
-    watch_sleep = real_watch_sleep;
+    core_reset();
 }
 
 std::string capture_stdout(const std::function<void()>& body)
