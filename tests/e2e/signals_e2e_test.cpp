@@ -27,7 +27,8 @@ struct watched_run {
     std::string text;
 
     // Starts the binary; one simulated second lasts sleep_ms milliseconds.
-    watched_run(const std::vector<std::string>& args, const std::string& sleep_ms)
+    // With closed, it starts with standard input and output closed.
+    watched_run(const std::vector<std::string>& args, const std::string& sleep_ms, bool closed = false)
     {
         for (const char* name : {"shutdown", "poweroff", "reboot", "halt", "sync"})
             write_script(stand_ins, name, "echo fake\n");
@@ -54,6 +55,10 @@ struct watched_run {
             dup2(fds[1], STDOUT_FILENO);
             dup2(fds[1], STDERR_FILENO);
             setpgid(0, 0);
+            if (closed) {
+                close(STDIN_FILENO);
+                close(STDOUT_FILENO);
+            }
             std::vector<char*> a, e;
             for (auto& s : argv)
                 a.push_back(s.data());
@@ -138,18 +143,24 @@ TEST(SignalsE2E, EachStopSignalEndsTheRunWithItsLineAndStatus0)
 
 TEST(SignalsE2E, ClosedOutputDoesNotStopTheWatching)
 {
-    temp_dir dir;
-    const std::string mark = dir.path + "/expired";
-    watched_run run({"-c", "echo expired > " + mark, "-n", "-ex", "1", "-ci", "10", "-di", "10",
-                     "-rx", "0", "-r", "0", "-w", "0"},
-                    "20");
-    ASSERT_TRUE(run.read_until("\n監視開始\n")) << run.text;
-    run.close_output();
-    EXPECT_EQ(run.exit_status(), 0);
-    std::ifstream in(mark);
-    std::string line;
-    EXPECT_TRUE(std::getline(in, line));
-    EXPECT_EQ(line, "expired");
+    // Output closed by its reader once watching has started, and output
+    // closed from the start (no descriptor opened later may take its place).
+    for (const bool from_start : {false, true}) {
+        temp_dir dir;
+        const std::string mark = dir.path + "/expired";
+        watched_run run({"-c", "echo expired > " + mark, "-n", "-ex", "1", "-ci", "10", "-di", "10",
+                         "-rx", "0", "-r", "0", "-w", "0"},
+                        "20", from_start);
+        if (!from_start) {
+            ASSERT_TRUE(run.read_until("\n監視開始\n")) << run.text;
+        }
+        run.close_output();
+        EXPECT_EQ(run.exit_status(), 0) << from_start;
+        std::ifstream in(mark);
+        std::string line;
+        EXPECT_TRUE(std::getline(in, line)) << from_start;
+        EXPECT_EQ(line, "expired");
+    }
 }
 
 }  // namespace
