@@ -12,8 +12,17 @@ int run_command(const char* command_line)
     char sh[] = "/bin/sh";
     char dash_c[] = "-c";
     char* argv[] = {sh, dash_c, const_cast<char*>(command_line), nullptr};
+    // In a process group of its own: a Ctrl-C meant for the program does not
+    // cut an expiry command short, and the command can be signalled as one.
+    posix_spawnattr_t attr;
+    if (posix_spawnattr_init(&attr) != 0)
+        return -1;
+    (void)posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+    (void)posix_spawnattr_setpgroup(&attr, 0);
     pid_t pid;
-    if (posix_spawn(&pid, sh, nullptr, nullptr, argv, environ) != 0)
+    const int spawned = posix_spawn(&pid, sh, nullptr, &attr, argv, environ);
+    (void)posix_spawnattr_destroy(&attr);
+    if (spawned != 0)
         return -1;
     int status;
     while (waitpid(pid, &status, 0) < 0) {
@@ -27,6 +36,8 @@ int (*expiry_runner)(const char* command_line) = run_command;
 
 bool run_reported(const char* command_line)
 {
+    // What was printed so far comes before anything the command prints.
+    (void)fflush(stdout);
     const int status = expiry_runner(command_line);
     if (status == -1) {
         printf("コマンド起動失敗：%s\n", command_line);

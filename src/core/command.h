@@ -1,8 +1,8 @@
 // Running command lines through the system shell.
 #pragma once
 
-// Runs command_line with /bin/sh -c, in the program's own environment, and
-// waits for it. Returns the wait status, or -1 if it could not be started.
+// Runs command_line with /bin/sh -c, in the program's own environment and in
+// a process group of its own, and waits for it. Returns the wait status, or -1 if it could not be started.
 int run_command(const char* command_line);
 
 // The runner used for the expiry commands; tests replace it with a recorder.

@@ -1,7 +1,10 @@
 #include "core/startup.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <pthread.h>
 #include <string>
 #include <unistd.h>
 
@@ -11,7 +14,8 @@
 #include "core/watch.h"
 #include "devices/watcher.h"
 
-const char* system_config_path = "/etc/lullwatcher/lullwatcher.conf";
+const char* const default_system_config_path = "/etc/lullwatcher/lullwatcher.conf";
+const char* system_config_path = default_system_config_path;
 
 bool read_default_config()
 {
@@ -44,11 +48,45 @@ bool time_settings_valid()
     return false;
 }
 
+namespace {
+
+// Output buffer: a whole pass of progress lines goes out in one write.
+char output_buffer[64 * 1024];
+
+// Opens /dev/null on any of descriptors 0 to 2 that is closed, so that no
+// file or pipe opened later takes its number and receives the output.
+void open_standard_descriptors()
+{
+    for (int fd = 0; fd <= 2; fd++) {
+        if (fcntl(fd, F_GETFD) == -1 && open("/dev/null", O_RDWR) == -1)
+            return;
+    }
+}
+
+// Starts the device watchers with the stop signals blocked, so that those
+// signals always reach the main thread, which ends the loop.
+void start_device_watchers()
+{
+    sigset_t stop_signals;
+    sigset_t saved;
+    sigemptyset(&stop_signals);
+    for (const int signo : {SIGTERM, SIGINT, SIGHUP})
+        sigaddset(&stop_signals, signo);
+    pthread_sigmask(SIG_BLOCK, &stop_signals, &saved);
+    device_thread_create();
+    pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+}
+
+}  // namespace
+
 int lullwatcher_main(int argc, char** argv)
 {
-    // The output is the only log: under systemd or a pipe it must arrive
-    // line by line, not when a buffer happens to fill.
-    (void)setvbuf(stdout, nullptr, _IOLBF, 0);
+    open_standard_descriptors();
+    // The output is the only log. The loop flushes it at the end of every
+    // pass, after each check line and before any command starts; the device
+    // watchers flush their own lines.
+    (void)setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer);
+    watch_signals_install();
 
     if (argc <= 1 ? !read_default_config() : arg_anal(argc, argv) < 0)
         return -1;
@@ -56,7 +94,7 @@ int lullwatcher_main(int argc, char** argv)
     if (!time_settings_valid())
         return -1;
 
-    device_thread_create();
+    start_device_watchers();
     watch_start();
     return 0;
 }

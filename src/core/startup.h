@@ -2,8 +2,9 @@
 #pragma once
 
 // The configuration file read when the program has no arguments and none is
-// found in the working directory.
+// found in the working directory; tests point it elsewhere.
 extern const char* system_config_path;
+extern const char* const default_system_config_path;
 
 // The whole program: returns 0 after the watch loop ended, -1 when the
 // command line was refused, help was printed or the times are inconsistent.

@@ -1,20 +1,78 @@
 #include "core/watch.h"
 
+#include <atomic>
 #include <climits>
+#include <csignal>
 #include <cstdio>
+#include <ctime>
+#include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include "base/activity.h"
 #include "base/progress.h"
-#include "core/command.h"
 #include "base/settings.h"
+#include "core/command.h"
+#include "core/startup.h"
 #include "devices/watcher.h"
 #include "sampling/drive.h"
 #include "sampling/traffic.h"
 
+namespace {
+
 int idle_time = 0;
 
-namespace {
+// The stop signal received, 0 while none. Written by the signal handler.
+std::atomic<int> stop_signal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "written by a signal handler");
+
+// A stop signal writes a byte here, so that a sleep that had not yet begun
+// when the signal came ends at once all the same.
+int wake_pipe[2] = {-1, -1};
+
+// The boot-time clock running ahead of the monotonic one by more than this
+// between two passes means that the machine was suspended in between.
+constexpr int64_t suspend_gap_ms = 5000;
+
+struct loop_timing {
+    long long window_elapsed = 0;  // seconds of passes since the last check, remainder included
+    int64_t pass_monotonic = 0;    // the clocks at the previous pass
+    int64_t pass_boottime = 0;
+    int64_t credited_until = 0;    // monotonic time up to which idle time is counted
+};
+
+int64_t clock_ms(clockid_t id)
+{
+    struct timespec ts = {};
+    (void)clock_gettime(id, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+int64_t real_monotonic_ms()
+{
+    return clock_ms(CLOCK_MONOTONIC);
+}
+
+int64_t real_boottime_ms()
+{
+    return clock_ms(CLOCK_BOOTTIME);
+}
+
+void ignore_signal(int) {}
+
+const char* signal_name(int signo)
+{
+    switch (signo) {
+    case SIGTERM:
+        return "SIGTERM";
+    case SIGINT:
+        return "SIGINT";
+    case SIGHUP:
+        return "SIGHUP";
+    default:
+        return "?";
+    }
+}
 
 void print_banner()
 {
@@ -33,11 +91,55 @@ void print_banner()
     if (settings.write_threshold != 0)
         printf("\tディスク 閾値：(書き込み)%llu KB/%d秒\n",
                (unsigned long long)settings.write_threshold, settings.check_interval);
+    // Out before the first sampler starts, and so before anything it says.
+    (void)fflush(stdout);
 }
 
-// One check. idle_seconds is the time that passed since the previous check,
-// so every second is counted once. Returns false when the loop must end.
-bool watch_check(long long idle_seconds)
+void sample_pass()
+{
+    if (network_watched()) {
+        get_traffic_data();
+        disp_traffic_data();
+    }
+    if (disk_watched()) {
+        get_drive_data();
+        drive_data_disp();
+    }
+}
+
+// Whole seconds, to the nearest, that passed on the monotonic clock since
+// idle time was last counted. The part of a second left over is counted at
+// the next check, so rounding never adds up to a drift.
+long long take_elapsed_seconds(loop_timing& t)
+{
+    const int64_t elapsed = watch_monotonic_ms() - t.credited_until;
+    if (elapsed <= 0)
+        return 0;
+    const int64_t seconds = (elapsed + 500) / 1000;
+    t.credited_until += seconds * 1000;
+    return seconds;
+}
+
+// Time spent suspended is never idle time: after a wake-up the machine may
+// well be in use again before any input reaches the watchers.
+void restart_after_suspend(loop_timing& t)
+{
+    const int64_t monotonic = watch_monotonic_ms();
+    const int64_t boottime = watch_boottime_ms();
+    const int64_t gap = (boottime - t.pass_boottime) - (monotonic - t.pass_monotonic);
+    t.pass_monotonic = monotonic;
+    t.pass_boottime = boottime;
+    if (gap <= suspend_gap_ms)
+        return;
+    idle_time = 0;
+    t.credited_until = monotonic;
+    printf("\n継続時間：初期化(サスペンドから復帰)\n");
+    (void)fflush(stdout);
+}
+
+// One check: idle periods add the seconds that really passed since the
+// previous check. Returns false when the loop must end.
+bool watch_check(loop_timing& t)
 {
     activity_check check;
     device_check(check);
@@ -46,61 +148,114 @@ bool watch_check(long long idle_seconds)
     if (disk_watched())
         drive_data_check(check);
 
+    const long long idle = idle_time + take_elapsed_seconds(t);
     if (check.busy) {
         idle_time = 0;
         printf("\n継続時間：初期化%s\n", check.message.c_str());
+        (void)fflush(stdout);
         return true;
     }
-    const long long idle = idle_time + idle_seconds;
     idle_time = idle > INT_MAX ? INT_MAX : static_cast<int>(idle);
     if (idle_time < settings.exfire_time) {
         printf("\n継続時間：%d分\n", idle_time / 60);
+        (void)fflush(stdout);
         return true;
     }
     shutdown_proc();
     if (settings.watch_roop <= 0)
         return false;
+    // Counting starts again once the action has ended.
     idle_time = 0;
+    t.credited_until = watch_monotonic_ms();
     return true;
 }
 
 }  // namespace
 
+int watch_idle_time()
+{
+    return idle_time;
+}
+
+int64_t (*watch_monotonic_ms)() = real_monotonic_ms;
+int64_t (*watch_boottime_ms)() = real_boottime_ms;
+
 void real_watch_sleep(unsigned seconds)
 {
-    sleep(seconds);
+    const int64_t deadline = real_monotonic_ms() + static_cast<int64_t>(seconds) * 1000;
+    for (;;) {
+        if (stop_signal.load() != 0)
+            return;
+        const int64_t left = deadline - real_monotonic_ms();
+        if (left <= 0)
+            return;
+        struct timespec timeout = {static_cast<time_t>(left / 1000), static_cast<long>(left % 1000) * 1000000L};
+        struct pollfd wake = {wake_pipe[0], POLLIN, 0};
+        (void)ppoll(&wake, 1, &timeout, nullptr);
+    }
 }
 
 void (*watch_sleep)(unsigned seconds) = real_watch_sleep;
 
+void watch_stop_request(int signo)
+{
+    int none = 0;
+    (void)stop_signal.compare_exchange_strong(none, signo);
+    if (wake_pipe[1] >= 0 && write(wake_pipe[1], "", 1) < 0) {
+        // Full: a wake-up is already waiting.
+    }
+}
+
+void watch_signals_install()
+{
+    if (wake_pipe[0] < 0 && pipe2(wake_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        wake_pipe[0] = wake_pipe[1] = -1;
+    // Restarted system calls let a sampler's read or a command's wait go on;
+    // the sleep's ppoll is never restarted, so the loop sees the signal.
+    struct sigaction stop = {};
+    stop.sa_handler = watch_stop_request;
+    stop.sa_flags = SA_RESTART;
+    sigemptyset(&stop.sa_mask);
+    for (const int signo : {SIGTERM, SIGINT, SIGHUP})
+        (void)sigaction(signo, &stop, nullptr);
+    // A handler that does nothing rather than SIG_IGN: a write to a closed
+    // pipe fails with EPIPE all the same, and the commands that the program
+    // starts get the default back at exec instead of inheriting "ignore".
+    struct sigaction pipe = {};
+    pipe.sa_handler = ignore_signal;
+    pipe.sa_flags = SA_RESTART;
+    sigemptyset(&pipe.sa_mask);
+    (void)sigaction(SIGPIPE, &pipe, nullptr);
+}
+
 void watch_start()
 {
     print_banner();
-    // Seconds of passes since the last check, remainder included (decides
-    // when a check is due), and without the remainder (what the check adds).
-    long long window_elapsed = 0;
-    long long since_check = 0;
+    loop_timing t;
+    t.pass_monotonic = t.credited_until = watch_monotonic_ms();
+    t.pass_boottime = watch_boottime_ms();
+    bool stopped = false;
     for (;;) {
-        if (network_watched()) {
-            get_traffic_data();
-            disp_traffic_data();
+        if (stop_signal.load() != 0) {
+            stopped = true;
+            break;
         }
-        if (disk_watched()) {
-            get_drive_data();
-            drive_data_disp();
-        }
-        window_elapsed += settings.disp_interval;
-        since_check += settings.disp_interval;
-        if (window_elapsed >= settings.check_interval) {
-            if (!watch_check(since_check))
+        restart_after_suspend(t);
+        sample_pass();
+        t.window_elapsed += settings.disp_interval;
+        if (t.window_elapsed >= settings.check_interval) {
+            if (!watch_check(t))
                 break;
-            since_check = 0;
-            window_elapsed -= settings.check_interval;
+            t.window_elapsed -= settings.check_interval;
         }
         device_operation_disp_done.store(0);
+        (void)fflush(stdout);
         watch_sleep(static_cast<unsigned>(settings.disp_interval));
     }
     device_thread_delete();
+    if (stopped)
+        printf("\n監視終了（シグナル %s を受信）\n", signal_name(stop_signal.load()));
+    (void)fflush(stdout);
 }
 
 void shutdown_proc()
@@ -113,4 +268,15 @@ void shutdown_proc()
     for (int i = 0; i < 3; i++)
         run_reported("sync");
     run_reported("shutdown -h now");
+}
+
+void core_reset()
+{
+    idle_time = 0;
+    stop_signal.store(0);
+    watch_sleep = real_watch_sleep;
+    watch_monotonic_ms = real_monotonic_ms;
+    watch_boottime_ms = real_boottime_ms;
+    expiry_runner = run_command;
+    system_config_path = default_system_config_path;
 }

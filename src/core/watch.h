@@ -1,16 +1,40 @@
 // The watch loop and the idle timer.
 #pragma once
 
-// Idle seconds counted so far.
-extern int idle_time;
+#include <cstdint>
 
-// The loop's sleep between passes; tests replace it. The default sleeps.
+// Idle seconds counted so far.
+int watch_idle_time();
+
+// The loop's sleep between passes; tests replace it. The default sleeps on
+// the monotonic clock and returns early once a stop signal has arrived.
 extern void (*watch_sleep)(unsigned seconds);
 void real_watch_sleep(unsigned seconds);
 
+// The clocks the idle time is counted by, in milliseconds; tests replace
+// them. The monotonic clock stands still while the machine is suspended,
+// the boot-time clock runs on.
+extern int64_t (*watch_monotonic_ms)();
+extern int64_t (*watch_boottime_ms)();
+
+// Makes SIGTERM, SIGINT and SIGHUP end the loop at its next pass (waking its
+// sleep), and makes a write to a closed pipe fail instead of ending the
+// program. Called once at start-up, before any thread is started.
+void watch_signals_install();
+
+// What a stop signal does: records signo (the first one wins) and wakes the
+// sleep. Async-signal-safe.
+void watch_stop_request(int signo);
+
 // Prints the start banner and runs the loop; returns after an expiry when
-// watch_roop is 0 or less, once the device watchers are stopped.
+// watch_roop is 0 or less, or after a stop signal, once the device watchers
+// are stopped.
 void watch_start();
 
 // The expiry action: the configured command, or sync x3 then shutdown.
 void shutdown_proc();
+
+// Puts the state and seams of the core back to their start: the idle time,
+// a received stop signal, the loop's sleep and clocks, the expiry runner and
+// the system configuration path.
+void core_reset();

@@ -178,6 +178,7 @@ protected:
     std::string search(bool* starts)
     {
         const scoped_cwd cwd(dir.path);
+        system_config_path = system_path_.c_str();  // restart() puts it back
         return capture_stdout([&] { *starts = read_default_config(); });
     }
     temp_dir system_dir;

@@ -44,6 +44,8 @@ TEST(ExpiryCommand, RunnerWaitsAndReturnsTheStatus)
     const std::string mark = dir.path + "/mark";
     EXPECT_EQ(run_command(("sleep 0.2; echo x > " + mark).c_str()), 0);
     EXPECT_EQ(access(mark.c_str(), F_OK), 0);
+    // The command leads a process group of its own (field 5 of its stat).
+    EXPECT_EQ(run_command("[ \"$(cut -d' ' -f5 /proc/$$/stat)\" = \"$$\" ]"), 0);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The watch loop driven with a fake sleep and a recording expiry runner.
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -17,27 +19,62 @@
 namespace {
 
 std::vector<std::string> commands_run;
+std::vector<int64_t> command_times;  // monotonic seconds at each command
 std::vector<int> idle_at_sleep;
 int stop_after_expiries = 1;
 // Device bits that the first sleep sets: a key press while the loop waits,
 // whose activity line the watcher has printed.
 uint32_t first_sleep_activity = 0;
 
+// The fake clocks: each sleep moves both on by its length. Per sleep (by
+// its 0-based number), a pass may take extra time on both clocks (a slow
+// sampler) or the machine may sleep in between (boot time only).
+int64_t monotonic_ms = 0;
+int64_t boottime_ms = 0;
+std::map<size_t, int64_t> slow_pass_ms;
+std::map<size_t, int64_t> suspended_ms;
+// Per sleep: the stop signal that arrives during it.
+std::map<size_t, int> signal_at_sleep;
+
+int64_t fake_monotonic()
+{
+    return monotonic_ms;
+}
+
+int64_t fake_boottime()
+{
+    return boottime_ms;
+}
+
 int record_command(const char* command_line)
 {
     commands_run.push_back(command_line);
+    command_times.push_back(monotonic_ms / 1000);
     return 0;
 }
 
-// Records the idle time at each sleep; once the wanted number of expiries
-// has run, makes the next expiry end the loop.
-void record_sleep(unsigned)
+template <typename T>
+T at_sleep(const std::map<size_t, T>& m, size_t n)
 {
-    if (idle_at_sleep.empty() && first_sleep_activity != 0) {
+    const auto it = m.find(n);
+    return it == m.end() ? T{} : it->second;
+}
+
+// Records the idle time at each sleep and moves the clocks on; once the
+// wanted number of expiries has run, makes the next expiry end the loop.
+void record_sleep(unsigned seconds)
+{
+    const size_t n = idle_at_sleep.size();
+    if (n == 0 && first_sleep_activity != 0) {
         device_operation.fetch_or(first_sleep_activity);
         device_operation_disp_done.store(1);
     }
-    idle_at_sleep.push_back(idle_time);
+    if (at_sleep(signal_at_sleep, n) != 0)
+        watch_stop_request(at_sleep(signal_at_sleep, n));
+    idle_at_sleep.push_back(watch_idle_time());
+    const int64_t ran = seconds * 1000LL + at_sleep(slow_pass_ms, n);
+    monotonic_ms += ran;
+    boottime_ms += ran + at_sleep(suspended_ms, n);
     if (static_cast<int>(commands_run.size()) >= stop_after_expiries)
         settings.watch_roop = -1;
 }
@@ -48,31 +85,113 @@ protected:
     {
         reset_program_state();
         commands_run.clear();
+        command_times.clear();
         idle_at_sleep.clear();
+        slow_pass_ms.clear();
+        suspended_ms.clear();
+        signal_at_sleep.clear();
         stop_after_expiries = 1;
         first_sleep_activity = 0;
+        // Both clocks far from 0 and from each other, as on a real machine.
+        monotonic_ms = 5000000;
+        boottime_ms = 7000000;
         expiry_runner = record_command;
         watch_sleep = record_sleep;
+        watch_monotonic_ms = fake_monotonic;
+        watch_boottime_ms = fake_boottime;
         // No activity source: every period is idle.
         settings.rx_threshold = settings.tx_threshold = 0;
         settings.read_threshold = settings.write_threshold = 0;
     }
     void TearDown() override { reset_program_state(); }
+    // Seconds from the start of the loop to the first expiry command.
+    int64_t seconds_to_expiry() const { return command_times.at(0) - 5000; }
 };
 
-TEST_F(WatchLoop, DefaultsWithoutSourcesExpireAtTheTenthCheck)
+const std::string default_banner = "\n監視開始\n\t満了時間：10 分、表示間隔：10 秒、判定間隔：60 秒\n";
+
+TEST_F(WatchLoop, DefaultsWithoutSourcesExpireOnceTenMinutesHavePassed)
 {
+    // The first pass starts the count: the first check, at 50 s, shows 0
+    // minutes, and the eleventh, at 650 s, is the first past 600 s.
     settings.watch_roop = -1;
     const std::string out = capture_stdout(watch_start);
 
-    std::string expected = "\n監視開始\n\t満了時間：10 分、表示間隔：10 秒、判定間隔：60 秒\n";
-    for (int minute = 1; minute <= 9; minute++)
+    std::string expected = default_banner;
+    for (int minute = 0; minute <= 9; minute++)
         expected += "\n継続時間：" + std::to_string(minute) + "分\n";
     expected += "監視満了!!\n";
     EXPECT_EQ(out, expected);
     EXPECT_EQ(commands_run, (std::vector<std::string>{"sync", "sync", "sync", "shutdown -h now"}));
-    // Sixty passes: the last one ends the loop before its sleep.
-    EXPECT_EQ(idle_at_sleep.size(), 59u);
+    // Sixty-six passes: the last one ends the loop before its sleep.
+    EXPECT_EQ(idle_at_sleep.size(), 65u);
+}
+
+TEST_F(WatchLoop, ActsOnlyOnceTheExpiryTimeHasReallyPassed)
+{
+    const struct {
+        int exfire_time, check_interval, disp_interval;
+        int64_t acts_at;  // seconds after the first pass
+    } cases[] = {
+        {60, 60, 60, 60},     // never at start-up
+        {60, 10, 5, 65},      // checks at 5, 15, ... 55, 65 s
+        {120, 60, 60, 120},
+        {600, 60, 10, 650},
+        {600, 60, 25, 650},   // checks at 50, 100, 175, 225, 275, 350 ... 650 s
+    };
+    for (const auto& c : cases) {
+        SetUp();
+        settings.exfire_time = c.exfire_time;
+        settings.check_interval = c.check_interval;
+        settings.disp_interval = c.disp_interval;
+        settings.watch_roop = -1;
+        capture_stdout(watch_start);
+        ASSERT_FALSE(command_times.empty());
+        EXPECT_EQ(seconds_to_expiry(), c.acts_at) << c.exfire_time << "/" << c.check_interval << "/" << c.disp_interval;
+    }
+}
+
+TEST_F(WatchLoop, APassLongerThanItsIntervalIsCountedInFull)
+{
+    // The second pass takes 25 s instead of 10 (a slow sampler): the checks
+    // come at 0, 10, 35, 45, 55, 65 s, and the expiry at the first past 60 s.
+    settings.exfire_time = 60;
+    settings.check_interval = settings.disp_interval = 10;
+    settings.watch_roop = -1;
+    slow_pass_ms[1] = 15000;
+    capture_stdout(watch_start);
+    EXPECT_EQ(idle_at_sleep, (std::vector<int>{0, 10, 35, 45, 55}));
+    EXPECT_EQ(seconds_to_expiry(), 65);
+}
+
+TEST_F(WatchLoop, ASuspendRestartsTheIdleTime)
+{
+    // A boot-time clock 3 s ahead is no suspend; one an hour ahead is: the
+    // pass after it starts counting again from there.
+    settings.exfire_time = 180;
+    settings.check_interval = settings.disp_interval = 60;
+    settings.watch_roop = -1;
+    suspended_ms[0] = 3000;
+    suspended_ms[1] = 3600000;
+    const std::string out = capture_stdout(watch_start);
+    const std::string banner = "\n監視開始\n\t満了時間：3 分、表示間隔：60 秒、判定間隔：60 秒\n";
+    EXPECT_EQ(out, banner + "\n継続時間：0分\n\n継続時間：1分\n\n継続時間：初期化(サスペンドから復帰)\n"
+                            "\n継続時間：0分\n\n継続時間：1分\n\n継続時間：2分\n監視満了!!\n");
+    EXPECT_EQ(idle_at_sleep, (std::vector<int>{0, 60, 0, 60, 120}));
+}
+
+TEST_F(WatchLoop, AStopSignalEndsTheLoopAtTheNextPass)
+{
+    settings.exfire_time = 120;
+    settings.check_interval = settings.disp_interval = 60;
+    signal_at_sleep[1] = SIGHUP;
+    signal_at_sleep[2] = SIGTERM;  // the first signal is the one named
+    const std::string out = capture_stdout(watch_start);
+    EXPECT_EQ(out, "\n監視開始\n\t満了時間：2 分、表示間隔：60 秒、判定間隔：60 秒\n"
+                   "\n継続時間：0分\n\n継続時間：1分\n\n監視終了（シグナル SIGHUP を受信）\n");
+    EXPECT_TRUE(commands_run.empty());
+    // The real sleep returns at once while a stop signal is pending.
+    real_watch_sleep(3600);
 }
 
 TEST_F(WatchLoop, BannerListsOnlyNonZeroThresholds)
@@ -103,27 +222,29 @@ TEST_F(WatchLoop, ConfiguredCommandReplacesTheDefaultAction)
 
 TEST_F(WatchLoop, IdleTimeCountsEachSecondOnce)
 {
-    // Checks come at passes 3, 5, 8, 10; the idle time grows by the
-    // seconds since the previous check, never by a carried remainder.
+    // Checks come at passes 3, 5, 8, 10 (50, 100, 175, 225 s after the
+    // first); the idle time grows by the seconds since the previous check,
+    // never by a carried remainder.
     settings.disp_interval = 25;
     settings.check_interval = 60;
     settings.watch_roop = -1;
     const std::string out = capture_stdout(watch_start);
     ASSERT_GE(idle_at_sleep.size(), 10u);
     const std::vector<int> first_ten(idle_at_sleep.begin(), idle_at_sleep.begin() + 10);
-    EXPECT_EQ(first_ten, (std::vector<int>{0, 0, 75, 75, 125, 125, 125, 200, 200, 250}));
-    // 600 s of idleness expire at the check of pass 24 (600 s of passes).
-    EXPECT_EQ(idle_at_sleep.size(), 23u);
+    EXPECT_EQ(first_ten, (std::vector<int>{0, 0, 50, 50, 100, 100, 100, 175, 175, 225}));
+    // 600 s of idleness expire at the check of pass 27 (650 s).
+    EXPECT_EQ(idle_at_sleep.size(), 26u);
     EXPECT_NE(out.find("\n継続時間：1分\n\n継続時間：2分\n\n継続時間：3分\n"), std::string::npos);
 }
 
 TEST_F(WatchLoop, NinetySecondsShowAsOneMinute)
 {
     settings.disp_interval = 30;
-    settings.check_interval = 90;
+    settings.check_interval = 30;
     settings.watch_roop = -1;
     const std::string out = capture_stdout(watch_start);
-    EXPECT_NE(out.find("\n監視開始\n\t満了時間：10 分、表示間隔：30 秒、判定間隔：90 秒\n\n継続時間：1分\n"),
+    EXPECT_NE(out.find("\n監視開始\n\t満了時間：10 分、表示間隔：30 秒、判定間隔：30 秒\n"
+                       "\n継続時間：0分\n\n継続時間：0分\n\n継続時間：1分\n\n継続時間：1分\n\n継続時間：2分\n"),
               std::string::npos);
 }
 
@@ -136,10 +257,10 @@ TEST_F(WatchLoop, LoopingRestartsTheCountAfterAnExpiry)
     stop_after_expiries = 2;
     const std::string out = capture_stdout(watch_start);
     EXPECT_EQ(commands_run.size(), 8u);  // two default actions of four commands
-    EXPECT_EQ(idle_at_sleep, (std::vector<int>{60, 0, 60}));
+    EXPECT_EQ(idle_at_sleep, (std::vector<int>{0, 60, 0, 60}));
     const std::string banner_end = "判定間隔：60 秒\n";
     EXPECT_EQ(out.substr(out.find(banner_end) + banner_end.size()),
-              "\n継続時間：1分\n監視満了!!\n\n継続時間：1分\n監視満了!!\n");
+              "\n継続時間：0分\n\n継続時間：1分\n監視満了!!\n\n継続時間：1分\n監視満了!!\n");
 }
 
 struct device_loop_case {
@@ -166,9 +287,9 @@ TEST_P(WatchLoopDevices, ActivityOfTheFirstAndThirdDeviceResetsTheIdleTime)
     snprintf(settings.command, sizeof settings.command, "%s", "true");
     const std::string out = capture_stdout(watch_start);
     const std::string banner = "\n監視開始\n\t満了時間：2 分、表示間隔：60 秒、判定間隔：60 秒\n";
-    EXPECT_EQ(out, banner + "\n継続時間：1分\n" + GetParam().busy_line + "\n継続時間：1分\n監視満了!!\n");
+    EXPECT_EQ(out, banner + "\n継続時間：0分\n" + GetParam().busy_line + "\n継続時間：1分\n監視満了!!\n");
     EXPECT_EQ(commands_run, std::vector<std::string>{"true"});
-    EXPECT_EQ(idle_at_sleep, (std::vector<int>{60, 0, 60}));
+    EXPECT_EQ(idle_at_sleep, (std::vector<int>{0, 0, 60}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Levels, WatchLoopDevices,
@@ -190,7 +311,7 @@ TEST_F(WatchLoop, LineFeedAfterADeviceLineOnlyInThePassThatFollowsIt)
     const std::string lo = "lo : RX increased bytes : 0\n";
     const std::string banner = "\n監視開始\n\t満了時間：2 分、表示間隔：60 秒、判定間隔：60 秒\n"
                                "\tネットワーク 閾値：(受信)1 Byte/60秒\n";
-    EXPECT_EQ(out, banner + "\n" + lo + "\n継続時間：1分\n" + "\n\n" + lo + "\n継続時間：初期化(操作あり)\n" + "\n" +
+    EXPECT_EQ(out, banner + "\n" + lo + "\n継続時間：0分\n" + "\n\n" + lo + "\n継続時間：初期化(操作あり)\n" + "\n" +
                        lo + "\n継続時間：1分\n" + "\n" + lo + "監視満了!!\n");
 }
 

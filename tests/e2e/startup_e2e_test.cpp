@@ -21,7 +21,7 @@ const std::string quick_file =
 const std::string quick_run =
     "\n監視開始\n"
     "\t満了時間：1 分、表示間隔：10 秒、判定間隔：10 秒\n"
-    "\n継続時間：0分\n\n継続時間：0分\n\n継続時間：0分\n\n継続時間：0分\n\n継続時間：0分\n"
+    "\n継続時間：0分\n\n継続時間：0分\n\n継続時間：0分\n\n継続時間：0分\n\n継続時間：0分\n\n継続時間：0分\n"
     "監視満了!!\n";
 const std::string command_from_file = "コマンド設定：echo from-file\n";
 

@@ -40,7 +40,7 @@ void reset_program_state()
     settings_reset();
     device_operation_disp_done.store(0);
     sampling_reset();
-    idle_time = 0; expiry_runner = run_command; watch_sleep = real_watch_sleep;
+    core_reset();
     calibrate_reset();
     report_reset();
     journal_reset();
