@@ -27,8 +27,10 @@ struct watched_run {
     std::string text;
 
     // Starts the binary; one simulated second lasts sleep_ms milliseconds.
-    // With closed, it starts with standard input and output closed.
-    watched_run(const std::vector<std::string>& args, const std::string& sleep_ms, bool closed = false)
+    // With closed, it starts with standard input and output closed; the
+    // signal ignored (if any) it starts with ignored, all others default.
+    watched_run(const std::vector<std::string>& args, const std::string& sleep_ms, bool closed = false,
+                int ignored = 0)
     {
         for (const char* name : {"shutdown", "poweroff", "reboot", "halt", "sync"})
             write_script(stand_ins, name, "echo fake\n");
@@ -55,6 +57,8 @@ struct watched_run {
             dup2(fds[1], STDOUT_FILENO);
             dup2(fds[1], STDERR_FILENO);
             setpgid(0, 0);
+            for (const int signo : {SIGTERM, SIGINT, SIGHUP, SIGPIPE})
+                signal(signo, signo == ignored ? SIG_IGN : SIG_DFL);
             if (closed) {
                 close(STDIN_FILENO);
                 close(STDOUT_FILENO);
@@ -139,6 +143,14 @@ TEST(SignalsE2E, EachStopSignalEndsTheRunWithItsLineAndStatus0)
         EXPECT_EQ(run.text, first_check + "\n監視終了（シグナル " + sig.second + " を受信）\n");
         EXPECT_EQ(run.exit_status(), 0) << sig.second;
     }
+    // A signal ignored from the start (nohup) stays ignored.
+    watched_run run(args, "1000", false, SIGHUP);
+    ASSERT_TRUE(run.read_until(first_check)) << run.text;
+    kill(run.pid, SIGHUP);
+    kill(run.pid, SIGTERM);
+    EXPECT_TRUE(run.read_until("")) << run.text;
+    EXPECT_EQ(run.text, first_check + "\n監視終了（シグナル SIGTERM を受信）\n");
+    EXPECT_EQ(run.exit_status(), 0);
 }
 
 TEST(SignalsE2E, ClosedOutputDoesNotStopTheWatching)
