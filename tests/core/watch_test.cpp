@@ -158,6 +158,32 @@ TEST_F(WatchLoop, ASuspendRestartsTheIdleTime)
     EXPECT_EQ(idle_at_sleep, (std::vector<int>{0, 60, 0, 60, 120}));
 }
 
+TEST_F(WatchLoop, BannerListsOnlyNonZeroThresholds)
+{
+    settings.watch_roop = -1;
+    settings.exfire_time = 60;
+    settings.disp_interval = 60;
+    settings.tx_threshold = 5;
+    settings.write_threshold = 7;
+    settings.command[0] = 'x';
+    const std::string out = capture_stdout(watch_start);
+    // The samplers' lines of the first pass follow the banner.
+    const std::string banner =
+        "\n監視開始\n\t満了時間：1 分、表示間隔：60 秒、判定間隔：60 秒\n"
+        "\tネットワーク 閾値：(送信)5 Byte/60秒\n"
+        "\tディスク 閾値：(書き込み)7 KB/60秒\n";
+    EXPECT_EQ(out.substr(0, banner.size() + 1), banner + "\n");
+}
+
+TEST_F(WatchLoop, ConfiguredCommandReplacesTheDefaultAction)
+{
+    settings.watch_roop = -1;
+    settings.exfire_time = 60;
+    snprintf(settings.command, sizeof settings.command, "%s", "echo done");
+    capture_stdout(watch_start);
+    EXPECT_EQ(commands_run, std::vector<std::string>{"echo done"});
+}
+
 TEST_F(WatchLoop, IdleTimeCountsEachSecondOnce)
 {
     // Checks come at passes 3, 5, 8, 10 (50, 100, 175, 225 s after the
