@@ -216,8 +216,14 @@ void watch_signals_install()
     stop.sa_handler = watch_stop_request;
     stop.sa_flags = SA_RESTART;
     sigemptyset(&stop.sa_mask);
-    for (const int signo : {SIGTERM, SIGINT, SIGHUP})
+    // A signal that the program was started with ignored stays ignored, as
+    // nohup and the shell's background jobs expect.
+    for (const int signo : {SIGTERM, SIGINT, SIGHUP}) {
+        struct sigaction inherited = {};
+        if (sigaction(signo, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN)
+            continue;
         (void)sigaction(signo, &stop, nullptr);
+    }
     // A handler that does nothing rather than SIG_IGN: a write to a closed
     // pipe fails with EPIPE all the same, and the commands that the program
     // starts get the default back at exec instead of inheriting "ignore".
