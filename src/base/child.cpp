@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <initializer_list>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -66,9 +67,25 @@ std::vector<char*> child_environment(const char* const* env_set)
     return env;
 }
 
-// Starts the child with its standard output on out_write, as leader of a
-// new process group, with the default action for SIGPIPE whatever this
-// process does with it. Returns its pid, or -1.
+// A new process group, an empty signal mask, and the default action for
+// the signals that this program blocks, handles or ignores: a child must
+// not inherit "ignore" for SIGPIPE, nor a mask left by a watcher start.
+void child_attributes_set(posix_spawnattr_t& attr)
+{
+    sigset_t none;
+    sigset_t defaults;
+    sigemptyset(&none);
+    sigemptyset(&defaults);
+    for (const int signo : {SIGPIPE, SIGTERM, SIGINT, SIGHUP, SIGCHLD})
+        sigaddset(&defaults, signo);
+    (void)posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    (void)posix_spawnattr_setpgroup(&attr, 0);
+    (void)posix_spawnattr_setsigmask(&attr, &none);
+    (void)posix_spawnattr_setsigdefault(&attr, &defaults);
+}
+
+// Starts the child with its standard output on out_write, in the child
+// attributes above. Returns its pid, or -1.
 pid_t child_spawn(const char* const* argv, const char* const* env_set, int out_write)
 {
     posix_spawn_file_actions_t actions;
@@ -76,15 +93,7 @@ pid_t child_spawn(const char* const* argv, const char* const* env_set, int out_w
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out_write, STDOUT_FILENO);
     posix_spawnattr_init(&attr);
-    sigset_t none;
-    sigset_t pipe_signal;
-    sigemptyset(&none);
-    sigemptyset(&pipe_signal);
-    sigaddset(&pipe_signal, SIGPIPE);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    posix_spawnattr_setpgroup(&attr, 0);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setsigdefault(&attr, &pipe_signal);
+    child_attributes_set(attr);
     std::vector<char*> env = child_environment(env_set);
     pid_t pid = -1;
     if (posix_spawnp(&pid, argv[0], &actions, &attr, const_cast<char* const*>(argv), env.data()) != 0)
@@ -189,4 +198,20 @@ child_result child_capture(const char* const* argv, const char* const* env_set, 
     output.clear();
     reap_killed(pid, 200);
     return result;
+}
+
+pid_t shell_spawn_in_group(const char* command_line)
+{
+    posix_spawnattr_t attr;
+    if (posix_spawnattr_init(&attr) != 0)
+        return -1;
+    child_attributes_set(attr);
+    char sh[] = "/bin/sh";
+    char dash_c[] = "-c";
+    char* argv[] = {sh, dash_c, const_cast<char*>(command_line), nullptr};
+    pid_t pid = -1;
+    if (posix_spawn(&pid, sh, nullptr, &attr, argv, environ) != 0)
+        pid = -1;
+    (void)posix_spawnattr_destroy(&attr);
+    return pid;
 }

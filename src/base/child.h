@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <string>
+#include <sys/types.h>
 
 enum child_result {
     child_done,         // ended and closed its output within the limits
@@ -27,3 +28,9 @@ struct child_limits {
 // output is then empty.
 child_result child_capture(const char* const* argv, const char* const* env_set, const child_limits& limits,
                            std::string& output);
+
+// Starts /bin/sh -c command_line with the process's standard streams and
+// environment, as leader of a new process group, with an empty signal mask
+// and the default action for every signal that this program blocks,
+// handles or ignores. Returns its pid, or -1.
+pid_t shell_spawn_in_group(const char* command_line);

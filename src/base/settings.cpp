@@ -29,6 +29,7 @@ constexpr settings_record default_settings = {
     {},       // busy_ports
     {},       // busy_check
     {},       // ignore_interfaces
+    0,        // calibrate_minutes (watch)
 };
 }  // namespace
 

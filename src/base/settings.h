@@ -61,6 +61,9 @@ struct settings_record {
     char busy_ports[busy_ports_size];             // local TCP ports of connections that count
     char busy_check[busy_check_size];             // run at each check, exit 0 = busy
     char ignore_interfaces[ignore_interfaces_size];  // interface patterns no source records
+
+    // Minutes of calibration instead of watching (command line only); 0: watch.
+    int32_t calibrate_minutes;
 };
 
 extern settings_record settings;

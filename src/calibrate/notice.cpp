@@ -4,42 +4,12 @@
 #include <csignal>
 #include <cstdio>
 #include <ctime>
-#include <initializer_list>
-#include <spawn.h>
 #include <sys/wait.h>
 
+#include "base/child.h"
 #include "base/settings.h"
 
-extern char** environ;
-
 namespace {
-
-// Starts /bin/sh -c command_line in its own process group, with an empty
-// signal mask and the default action for the signals that the daemon may
-// block or ignore. Returns the pid, or -1.
-pid_t spawn_in_own_group(const char* command_line)
-{
-    posix_spawnattr_t attr;
-    if (posix_spawnattr_init(&attr) != 0)
-        return -1;
-    sigset_t none, defaults;
-    sigemptyset(&none);
-    sigemptyset(&defaults);
-    for (int sig : {SIGPIPE, SIGTERM, SIGINT, SIGHUP, SIGCHLD})
-        sigaddset(&defaults, sig);
-    (void)posix_spawnattr_setpgroup(&attr, 0);
-    (void)posix_spawnattr_setsigmask(&attr, &none);
-    (void)posix_spawnattr_setsigdefault(&attr, &defaults);
-    (void)posix_spawnattr_setflags(
-        &attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    char sh[] = "/bin/sh";
-    char dash_c[] = "-c";
-    char* argv[] = {sh, dash_c, const_cast<char*>(command_line), nullptr};
-    pid_t pid;
-    const int failed = posix_spawn(&pid, sh, nullptr, &attr, argv, environ);
-    posix_spawnattr_destroy(&attr);
-    return failed != 0 ? -1 : pid;
-}
 
 double monotonic_seconds()
 {
@@ -72,7 +42,7 @@ int run_in_group(const char* command_line, int deadline_seconds)
 {
     // Whatever was printed before must not come after the command's output.
     fflush(stdout);
-    const pid_t pid = spawn_in_own_group(command_line);
+    const pid_t pid = shell_spawn_in_group(command_line);
     if (pid < 0)
         return -1;
     const double deadline = monotonic_seconds() + deadline_seconds;

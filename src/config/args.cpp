@@ -32,24 +32,25 @@ int arg_option(const char* arg, arg_mode& mode)
     }
     switch (row->kind) {
     case kind_not_roop: settings.watch_roop = -1; return 0;  // the pending mode stays
+    case kind_dry_run: settings.dry_run = 1; return 0;        // likewise
     case kind_help: arg_help_print(); return -1;
     case kind_event: mode = nullptr; return 0;
     default: mode = row; return 0;
     }
 }
 
-// A command that does not fit is refused rather than cut: a cut command
-// line would run something other than what was asked, as root. An empty
-// value empties the command.
-int arg_command(const char* arg)
+// A command (the expiry or the notice command, of size bytes) that does
+// not fit is refused rather than cut: a cut command line would run
+// something other than what was asked, as root. An empty value empties it.
+int arg_command(char* command, size_t size, const char* arg)
 {
     const size_t length = strlen(arg);
-    if (length >= sizeof settings.command) {
+    if (length >= size) {
         printf("コマンドが長すぎます（%zu バイト、上限 %zu バイト）\n起動できませんでした。\n", length,
-               sizeof settings.command - 1);
+               size - 1);
         return -1;
     }
-    memcpy(settings.command, arg, length + 1);
+    memcpy(command, arg, length + 1);
     return 0;
 }
 
@@ -63,7 +64,8 @@ int arg_value(const char* arg, arg_mode& mode)
     }
     mode = nullptr;
     switch (row->kind) {
-    case kind_command: return arg_command(arg);
+    case kind_command: return arg_command(settings.command, sizeof settings.command, arg);
+    case kind_notice_run: return arg_command(settings.notice_run, sizeof settings.notice_run, arg);
     case kind_file: {
         const int result = read_config(arg);
         if (result == -1)
@@ -90,6 +92,11 @@ int arg_anal(int argc, char** argv)
         const int result = arg[0] == '-' ? arg_option(arg, mode) : arg_value(arg, mode);
         if (result < 0)
             return -1;
+    }
+    // Calibration without its minutes would start watching instead.
+    if (mode != nullptr && mode->kind == kind_calibrate) {
+        arg_refuse(mode->short_option);
+        return -1;
     }
     return 0;
 }

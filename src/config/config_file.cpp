@@ -63,8 +63,14 @@ void config_key_apply(const setting_descriptor& row, const char* value, const ch
     // Unlike the command line, the file takes any level, 0 and below too.
     case kind_level: *row.number = config_signed(value); break;
     case kind_not_roop: settings.watch_roop = -1; break;
+    // An empty notice command changes nothing; a value always fits.
+    case kind_notice_run:
+        if (*value != '\0')
+            (void)snprintf(settings.notice_run, sizeof settings.notice_run, "%s", value);
+        break;
     case kind_counter_source:
-    case kind_disk_prefixes: {
+    case kind_disk_prefixes:
+    case kind_dry_run: {
         const std::string word(config_word(value));
         if (!setting_value_apply(row, word.c_str()))
             config_bad_value(line);

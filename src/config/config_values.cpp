@@ -94,3 +94,34 @@ bool config_set_disk_prefixes(std::string_view list)
     settings.disk_prefixes[list.size()] = '\0';
     return true;
 }
+
+bool config_on_off(std::string_view text, int32_t* setting)
+{
+    if (text == "on")
+        *setting = 1;
+    else if (text == "off")
+        *setting = 0;
+    else
+        return false;
+    return true;
+}
+
+bool config_take_positive(int32_t* setting, std::string_view text)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
+        text.remove_suffix(1);
+    int32_t value = 0;
+    if (text.empty())
+        return false;
+    for (const char c : text) {
+        if (c < '0' || c > '9' || value > (INT32_MAX - (c - '0')) / 10)
+            return false;
+        value = value * 10 + (c - '0');
+    }
+    if (value <= 0)
+        return false;
+    *setting = value;
+    return true;
+}

@@ -34,3 +34,11 @@ bool config_counter_source(std::string_view text, int32_t* source);
 // list is empty, too long, has an empty item or a character other than
 // [A-Za-z0-9_-] and commas.
 bool config_set_disk_prefixes(std::string_view list);
+
+// "on" or "off" into 1 or 0. Returns false, leaving *setting alone, for any
+// other text.
+bool config_on_off(std::string_view text, int32_t* setting);
+
+// Sets *setting from text when it is a whole decimal number greater than 0
+// (surrounding blanks allowed). Returns false, leaving it alone, otherwise.
+bool config_take_positive(int32_t* setting, std::string_view text);

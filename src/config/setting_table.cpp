@@ -58,6 +58,11 @@ constexpr setting_descriptor setting_table[] = {
     text_row("EVENT=", "-ev", "--event", kind_event),
     text_row("COUNTER_SOURCE=", "-so", "--counter_source", kind_counter_source),
     text_row("DISK_PREFIXES=", "-dp", "--disk_prefixes", kind_disk_prefixes),
+    // A notice before acting, a dry run, and calibration instead of watching.
+    number_row("NOTICE_TIME=", "-nt", "--notice_time", kind_minutes, &settings.notice_time),
+    text_row("NOTICE_RUN=", "-nr", "--notice_run", kind_notice_run),
+    text_row("DRY_RUN=", "-dr", "--dry_run", kind_dry_run),
+    number_row(nullptr, "-cal", "--calibrate", kind_calibrate, &settings.calibrate_minutes),
 };
 
 const std::size_t setting_table_size = sizeof setting_table / sizeof setting_table[0];
@@ -123,7 +128,9 @@ bool setting_takes_text(const setting_descriptor& row)
     case kind_device_name:
     case kind_event:
     case kind_counter_source:
-    case kind_disk_prefixes: return true;
+    case kind_disk_prefixes:
+    case kind_notice_run:
+    case kind_dry_run: return true;
     default: return false;
     }
 }
@@ -140,6 +147,10 @@ bool setting_value_apply(const setting_descriptor& row, const char* value)
     case kind_seconds: config_set_positive(row.number, value); return true;
     case kind_counter_source: return config_counter_source(value, &settings.counter_source);
     case kind_disk_prefixes: return config_set_disk_prefixes(value);
+    case kind_dry_run: return config_on_off(value, &settings.dry_run);
+    // A calibration that did not understand its length must not start
+    // watching (and acting) instead.
+    case kind_calibrate: return config_take_positive(row.number, value);
     default: return false;  // each source handles the others itself
     }
 }

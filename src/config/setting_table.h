@@ -20,6 +20,9 @@ enum setting_kind {
     kind_event,           // devices to watch, by event handler name
     kind_counter_source,  // "command" or "kernel"
     kind_disk_prefixes,   // comma-separated disk name prefixes
+    kind_notice_run,      // the notice command
+    kind_dry_run,         // file: "on" or "off"; command line: no value, on
+    kind_calibrate,       // minutes of calibration, command line only, > 0
 };
 
 struct setting_descriptor {
@@ -53,6 +56,7 @@ const setting_descriptor* setting_option_find(const char* arg);
 bool setting_takes_text(const setting_descriptor& row);
 
 // Applies a value of a row that both sources treat alike: devices,
-// thresholds, expiry time, intervals, counter source and disk prefixes. Returns false, with
+// thresholds, expiry time, intervals, counter source, disk prefixes, notice
+// time, dry run and calibration minutes. Returns false, with
 // the setting left alone, when the value is refused.
 bool setting_value_apply(const setting_descriptor& row, const char* value);

@@ -2,27 +2,16 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <spawn.h>
 #include <sys/wait.h>
 
-extern char** environ;
+#include "base/child.h"
 
 int run_command(const char* command_line)
 {
-    char sh[] = "/bin/sh";
-    char dash_c[] = "-c";
-    char* argv[] = {sh, dash_c, const_cast<char*>(command_line), nullptr};
     // In a process group of its own: a Ctrl-C meant for the program does not
     // cut an expiry command short, and the command can be signalled as one.
-    posix_spawnattr_t attr;
-    if (posix_spawnattr_init(&attr) != 0)
-        return -1;
-    (void)posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
-    (void)posix_spawnattr_setpgroup(&attr, 0);
-    pid_t pid;
-    const int spawned = posix_spawn(&pid, sh, nullptr, &attr, argv, environ);
-    (void)posix_spawnattr_destroy(&attr);
-    if (spawned != 0)
+    const pid_t pid = shell_spawn_in_group(command_line);
+    if (pid < 0)
         return -1;
     int status;
     while (waitpid(pid, &status, 0) < 0) {

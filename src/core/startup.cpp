@@ -11,6 +11,7 @@
 #include "config/args.h"
 #include "config/config_file.h"
 #include "base/settings.h"
+#include "calibrate/notice.h"
 #include "core/watch.h"
 #include "devices/watcher.h"
 
@@ -40,12 +41,8 @@ bool read_default_config()
 
 bool time_settings_valid()
 {
-    if (settings.disp_interval <= settings.check_interval &&
-        settings.check_interval <= settings.exfire_time)
-        return true;
-    printf("時間設定に誤りがあります。\n表示間隔 ＜ チェック間隔 ＜ 満了時間で設定してください。\n現状： %d %d %d\n",
-           settings.disp_interval, settings.check_interval, settings.exfire_time);
-    return false;
+    // The intervals, and the notice when one is set.
+    return time_check_with_notice();
 }
 
 namespace {
@@ -95,6 +92,9 @@ int lullwatcher_main(int argc, char** argv)
         return -1;
 
     start_device_watchers();
-    watch_start();
+    if (settings.calibrate_minutes > 0)
+        watch_calibrate(settings.calibrate_minutes);
+    else
+        watch_start();
     return 0;
 }

@@ -14,6 +14,7 @@ int lullwatcher_main(int argc, char** argv);
 // Returns false when a file was refused and the program must not start.
 bool read_default_config();
 
-// Checks disp_interval <= check_interval <= exfire_time, printing the
-// refusal when they are not. Returns true when they are consistent.
+// Checks disp_interval <= check_interval <= exfire_time, and a notice time
+// shorter than the expiry time when a notice is set, printing the refusal
+// when they are not. Returns true when they are consistent.
 bool time_settings_valid();

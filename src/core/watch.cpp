@@ -12,6 +12,10 @@
 #include "base/activity.h"
 #include "base/progress.h"
 #include "base/settings.h"
+#include "calibrate/calibration_report.h"
+#include "calibrate/dry_run.h"
+#include "calibrate/notice.h"
+#include "core/calibration_pass.h"
 #include "core/command.h"
 #include "core/startup.h"
 #include "devices/watcher.h"
@@ -39,6 +43,7 @@ struct loop_timing {
     int64_t pass_monotonic = 0;    // the clocks at the previous pass
     int64_t pass_boottime = 0;
     int64_t credited_until = 0;    // monotonic time up to which idle time is counted
+    bool notice_standing = false;  // a notice was given and not yet called off or acted on
 };
 
 int64_t clock_ms(clockid_t id)
@@ -152,22 +157,72 @@ bool watch_check(loop_timing& t)
     if (check.busy) {
         idle_time = 0;
         printf("\n継続時間：初期化%s\n", check.message.c_str());
+        (void)notice_after_check(true, 0, t.notice_standing);  // a standing notice is called off
         (void)fflush(stdout);
         return true;
     }
     idle_time = idle > INT_MAX ? INT_MAX : static_cast<int>(idle);
-    if (idle_time < settings.exfire_time) {
+    const bool expired = idle_time >= settings.exfire_time;
+    if (!expired)
         printf("\n継続時間：%d分\n", idle_time / 60);
+    // The notice comes after the verdict and before any expiry action.
+    (void)notice_after_check(false, idle_time, t.notice_standing);
+    if (!expired) {
         (void)fflush(stdout);
         return true;
     }
     shutdown_proc();
+    t.notice_standing = false;
     if (settings.watch_roop <= 0)
         return false;
     // Counting starts again once the action has ended.
     idle_time = 0;
     t.credited_until = watch_monotonic_ms();
     return true;
+}
+
+// What one run of the loop does at each pass and at each check; check
+// returns false to end the loop.
+struct loop_steps {
+    void (*pass)(loop_timing& t);
+    bool (*check)(loop_timing& t);
+};
+
+// Passes every display interval, a check every check interval, until a
+// check ends the loop or a stop signal arrives; then the device watchers
+// are stopped. Returns true when a stop signal ended it.
+bool run_loop(const loop_steps& steps)
+{
+    loop_timing t;
+    t.pass_monotonic = t.credited_until = watch_monotonic_ms();
+    t.pass_boottime = watch_boottime_ms();
+    bool stopped = false;
+    for (;;) {
+        if (stop_signal.load() != 0) {
+            stopped = true;
+            break;
+        }
+        steps.pass(t);
+        t.window_elapsed += settings.disp_interval;
+        if (t.window_elapsed >= settings.check_interval) {
+            if (!steps.check(t))
+                break;
+            t.window_elapsed -= settings.check_interval;
+        }
+        device_operation_disp_done.store(0);
+        (void)fflush(stdout);
+        watch_sleep(static_cast<unsigned>(settings.disp_interval));
+    }
+    device_thread_delete();
+    if (stopped)
+        printf("\n監視終了（シグナル %s を受信）\n", signal_name(stop_signal.load()));
+    return stopped;
+}
+
+void watch_pass(loop_timing& t)
+{
+    restart_after_suspend(t);
+    sample_pass();
 }
 
 }  // namespace
@@ -237,36 +292,28 @@ void watch_signals_install()
 void watch_start()
 {
     print_banner();
-    loop_timing t;
-    t.pass_monotonic = t.credited_until = watch_monotonic_ms();
-    t.pass_boottime = watch_boottime_ms();
-    bool stopped = false;
-    for (;;) {
-        if (stop_signal.load() != 0) {
-            stopped = true;
-            break;
-        }
-        restart_after_suspend(t);
-        sample_pass();
-        t.window_elapsed += settings.disp_interval;
-        if (t.window_elapsed >= settings.check_interval) {
-            if (!watch_check(t))
-                break;
-            t.window_elapsed -= settings.check_interval;
-        }
-        device_operation_disp_done.store(0);
-        (void)fflush(stdout);
-        watch_sleep(static_cast<unsigned>(settings.disp_interval));
-    }
-    device_thread_delete();
-    if (stopped)
-        printf("\n監視終了（シグナル %s を受信）\n", signal_name(stop_signal.load()));
+    (void)run_loop({watch_pass, watch_check});
+    (void)fflush(stdout);
+}
+
+void watch_calibrate(int minutes)
+{
+    calibration_start_print(minutes);
+    calibration_pass_begin(minutes);
+    // A stop signal ends the measuring early; what was measured is reported.
+    (void)run_loop({[](loop_timing&) { calibration_pass_sample(); },
+                    [](loop_timing&) { return calibration_pass_check(); }});
+    calibration_pass_end();
+    calibration_report_print();
     (void)fflush(stdout);
 }
 
 void shutdown_proc()
 {
     printf("監視満了!!\n");
+    // A dry run names what would run and runs nothing.
+    if (expiry_dry_run())
+        return;
     if (settings.command[0] != '\0') {
         run_reported(settings.command);
         return;

@@ -31,7 +31,14 @@ void watch_stop_request(int signo);
 // are stopped.
 void watch_start();
 
-// The expiry action: the configured command, or sync x3 then shutdown.
+// Calibration instead of watching: for minutes minutes, with the same
+// passes and checks, records what every interface, disk, input device and
+// switched-on activity source did, acting on nothing; then prints the
+// report. Returns once the device watchers are stopped.
+void watch_calibrate(int minutes);
+
+// The expiry action: the configured command, or sync x3 then shutdown;
+// in a dry run only the line naming it.
 void shutdown_proc();
 
 // Puts the state and seams of the core back to their start: the idle time,

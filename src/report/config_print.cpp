@@ -61,6 +61,10 @@ void print_settings()
     print_text("DISK_PREFIXES=", settings.disk_prefixes);
     print_path("STATUS_PATH=", settings.status_path);
     print_path("METRICS_PATH=", settings.metrics_path);
+    // A notice before acting and the dry run.
+    printf("NOTICE_TIME=%d\n", settings.notice_time / 60);
+    print_text("NOTICE_RUN=", settings.notice_run);
+    printf("DRY_RUN=%s\n", settings.dry_run != 0 ? "on" : "off");
 }
 
 // Device names by event handler, from the device listing.

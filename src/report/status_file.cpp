@@ -92,6 +92,7 @@ std::string status_format(const status_record& record)
     add_line(out, "busy_reasons", joined_reasons(record));
     add_unsigned(out, "expiries", record.expiries);
     add_line(out, "action", report_escape(expiry_action_text(), false));
+    add_line(out, "dry_run", settings.dry_run != 0 ? "on" : "off");  // the action is only named
     // What the amounts of busy_reasons are compared with.
     add_number(out, "check_interval", settings.check_interval);
     add_unsigned(out, "rx_threshold", settings.rx_threshold);

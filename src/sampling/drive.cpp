@@ -67,6 +67,15 @@ bool disk_prefix_match(std::string_view list, std::string_view name)
     }
 }
 
+bool drive_every_disk = false;
+
+bool disk_name_recorded(std::string_view name)
+{
+    if (drive_every_disk)
+        return !name.empty() && ((name[0] >= 'a' && name[0] <= 'z') || (name[0] >= 'A' && name[0] <= 'Z'));
+    return disk_prefix_match(disk_prefix_list(), name);
+}
+
 void get_drive_data()
 {
     const sampler_sources sources = {iostat_command, parse_iostat, diskstats_path, parse_diskstats, warn_drive};

@@ -39,3 +39,10 @@ void drive_data_clear();
 bool disk_prefix_match(std::string_view list, std::string_view name);
 // The watched prefixes of the settings.
 std::string_view disk_prefix_list();
+
+// Set while calibrating: every disk that a source lists is recorded,
+// whatever the prefixes (its name must still begin with a letter, which
+// leaves out the sources' other lines).
+extern bool drive_every_disk;
+// Whether the samplers record the disk that name (or a line) begins with.
+bool disk_name_recorded(std::string_view name);

@@ -83,7 +83,6 @@ bool parse_disk_line(std::string_view line, const iostat_columns& columns, std::
 int parse_iostat(FILE* in, counter_readings& readings)
 {
     char line[sample_line_size];
-    const std::string_view prefixes = disk_prefix_list();
     iostat_columns columns = fixed_layout;
     readings.count = 0;
     while (read_piece(in, line)) {
@@ -92,7 +91,7 @@ int parse_iostat(FILE* in, counter_readings& readings)
             columns = header_columns(text);
             continue;
         }
-        if (!disk_prefix_match(prefixes, text))
+        if (!disk_name_recorded(text))
             continue;
         std::string_view name;
         uint64_t read = 0;

@@ -87,12 +87,11 @@ void diskstats_forget()
 int parse_diskstats(FILE* in, counter_readings& readings)
 {
     char line[sample_line_size];
-    const std::string_view prefixes = disk_prefix_list();
     readings.count = 0;
     while (read_piece(in, line)) {
         std::string_view name;
         uint64_t f[stat_fields_max];
-        if (!parse_diskstats_line(line, name, f) || !disk_prefix_match(prefixes, name))
+        if (!parse_diskstats_line(line, name, f) || !disk_name_recorded(name))
             continue;
         // A disk that never completed a request is left out, as by "iostat".
         if (f[0] == 0 && f[4] == 0 && f[11] == 0 && f[15] == 0)

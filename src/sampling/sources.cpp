@@ -38,6 +38,7 @@ void sampling_reset()
     sampler_deadline_ms = sampler_deadline_default_ms;
     kernel_files_close();
     diskstats_forget();
+    drive_every_disk = false;
 }
 
 namespace {

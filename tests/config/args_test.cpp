@@ -144,6 +144,29 @@ TEST_F(Args, CounterSourceAndDiskPrefixes)
     });
 }
 
+TEST_F(Args, NoticeDryRunAndCalibration)
+{
+    const std::string longest(512, 'n');
+    expect_args_cases({
+        {{"-nt", "5"}, [](settings_record& s) { s.notice_time = 300; }, 0, ""},
+        {{"-nr", "wall bye", "--notice_run", ""}, nullptr, 0, ""},
+        {{"-nr", longest}, nullptr, -1,
+         "コマンドが長すぎます（512 バイト、上限 511 バイト）\n起動できませんでした。\n"},
+        // Like -n, the dry run takes no value and leaves a pending one pending.
+        {{"-c", "-dr", "x"}, [](settings_record& s) {
+             strcpy(s.command, "x");
+             s.dry_run = 1;
+         }, 0, ""},
+        {{"-cal", "30"}, [](settings_record& s) { s.calibrate_minutes = 30; }, 0, ""},
+        {{"--calibrate", " 2 "}, [](settings_record& s) { s.calibrate_minutes = 2; }, 0, ""},
+        // Calibration without a length it understands must not watch instead.
+        {{"-cal", "0"}, nullptr, -1, refusal("0")},
+        {{"-cal", "99999999999"}, nullptr, -1, refusal("99999999999")},
+        {{"--calibrate"}, nullptr, -1, refusal("-cal")},
+        {{"-cal", "-n"}, [](settings_record& s) { s.watch_roop = -1; }, -1, refusal("-cal")},
+    });
+}
+
 TEST_F(Args, RefusedOptionsStopAtOnce)
 {
     expect_args_cases({

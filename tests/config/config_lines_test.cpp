@@ -166,6 +166,21 @@ TEST_F(ConfigLines, CounterSourceAndDiskPrefixes)
     });
 }
 
+TEST_F(ConfigLines, NoticeAndDryRun)
+{
+    expect_cases({
+        {"NOTICE_TIME=5\n", [](settings_record& s) { s.notice_time = 300; }, ""},
+        {"NOTICE_TIME=0\n", nullptr, ""},
+        {"NOTICE_RUN=wall \"soon\"\r\n", [](settings_record& s) { strcpy(s.notice_run, "wall \"soon\""); }, ""},
+        {"NOTICE_RUN=a\nNOTICE_RUN=\n", [](settings_record& s) { strcpy(s.notice_run, "a"); }, ""},
+        {"DRY_RUN=on\r\n", [](settings_record& s) { s.dry_run = 1; }, ""},
+        {"DRY_RUN=on\nDRY_RUN= off\n", nullptr, ""},
+        {"DRY_RUN=yes\n", nullptr, "設定ファイルの値に誤りがあります：DRY_RUN=yes\n"},
+        // Calibration is an option only.
+        {"CALIBRATE=5\n", nullptr, "設定ファイルエラー：CALIBRATE=5\n"},
+    });
+}
+
 TEST_F(ConfigLines, FileKeyHandsOverWithTheVerbatimPath)
 {
     struct handover_case {

@@ -54,6 +54,7 @@ const char* const config_keys[] = {
     "READ_THRESHOLD=", "READ_THRESHOLD_MB=", "WRITE_THRESHOLD=", "WRITE_THRESHOLD_MB=",
     "EXFIRE_TIME=", "CHECK_INTERVAL=", "DISP_INTERVAL=", "DISP_LEVEL=",
     "NOT_ROOP", "EVENT=", "COUNTER_SOURCE=", "DISK_PREFIXES=",
+    "NOTICE_TIME=", "NOTICE_RUN=", "DRY_RUN=",
 };
 
 // Every option, short and long, as roff writes it ("\-" for "-").
@@ -67,6 +68,8 @@ const char* const options[] = {
     "\\-di", "\\-\\-disp_interval", "\\-l", "\\-\\-disp_level", "\\-so", "\\-\\-counter_source",
     "\\-dp", "\\-\\-disk_prefixes", "\\-n", "\\-\\-not_roop", "\\-h", "\\-\\-help",
     "\\-ev", "\\-\\-event",
+    "\\-nt", "\\-\\-notice_time", "\\-nr", "\\-\\-notice_run", "\\-dr", "\\-\\-dry_run",
+    "\\-cal", "\\-\\-calibrate",
 };
 
 TEST(Documentation, EveryConfigurationKeyIsInTheSampleAndBothFilePages)

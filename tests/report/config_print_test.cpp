@@ -57,6 +57,7 @@ TEST(ConfigPrint, SettingsDevicesAndWhatTheKernelLists)
               "EXFIRE_TIME=30\nCHECK_INTERVAL=60\nDISP_INTERVAL=10\nDISP_LEVEL=0\nNOT_ROOP\n"
               "COUNTER_SOURCE=kernel\nDISK_PREFIXES=sd\n"
               "STATUS_PATH=/run/lullwatcher/status\nMETRICS_PATH=off\n"
+              "NOTICE_TIME=0\nNOTICE_RUN=\nDRY_RUN=off\n"
               "// AT Translated Set 2 keyboard\nEVENT=event2\n"
               "// 名前不明\nEVENT=event99\n"
               "// 名前不明\n// 注意：次の値は設定ファイルでは同じに読めません\nEVENT=event3\\x0d\n"

@@ -84,7 +84,7 @@ TEST_F(StatusFile, KeysAndValuesFollowTheRun)
                           "\nstarted=1000\nstate=watching\nnetwork_source=kernel\ndisk_source=command\n"
                           "idle_seconds=0\nexpiry_seconds=600\nseconds_left=600\nchecks=1\nlast_check=1060\n"
                           "last_verdict=busy\nlast_busy=1060\n" + reasons + "expiries=0\n"
-                          "action=sync; sync; sync; shutdown -h now\ncheck_interval=60\nrx_threshold=1048576\n"
+                          "action=sync; sync; sync; shutdown -h now\ndry_run=off\ncheck_interval=60\nrx_threshold=1048576\n"
                           "tx_threshold=100\nread_threshold=0\nwrite_threshold=2048\n");
 
     // An idle check keeps the last busy check and its reasons.

@@ -97,6 +97,16 @@ TEST_F(KernelCounters, WholeDisksWithWatchedPrefixesThatSawIo)
                                    {"sdb", 88519, 0, 0, 0},
                                    {"vda", 1201477, 0, 452744, 0},
                                }));
+    // Calibrating: every whole disk that saw I/O, whatever the prefixes.
+    const auto with_all_prefixes = drive_records();
+    drive_data_clear();
+    set_disk_prefixes("xyz");
+    drive_every_disk = true;
+    EXPECT_EQ(feed(parse_diskstats, read_fixture("diskstats-desktop.txt")), 8);
+    auto every = drive_records();
+    EXPECT_EQ(std::get<0>(every[0]), "dm-0");
+    every.erase(every.begin());
+    EXPECT_EQ(every, with_all_prefixes);
 }
 
 TEST_F(KernelCounters, WholeDiskOrPartitionIsDecidedOnceByName)
