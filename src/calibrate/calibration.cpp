@@ -178,7 +178,7 @@ calibration_suggestion calibration_suggest(calibration_kind kind, calibration_di
     const bool network = kind == calibration_interface;
     const struct { const char* suffix; uint64_t factor; } units[2] = {
         {network ? "_KB=" : "=", network ? 1024u : 1u},
-        {"_MB=", 1024u * (network ? 1024u : 1u)},
+        {"_MB=", uint64_t{1024} * (network ? 1024u : 1u)},
     };
     if (network)
         need = std::max(need, interface_least_threshold);

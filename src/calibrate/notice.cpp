@@ -41,7 +41,7 @@ void print_notice(int idle_seconds)
 int run_in_group(const char* command_line, int deadline_seconds)
 {
     // Whatever was printed before must not come after the command's output.
-    fflush(stdout);
+    (void)fflush(stdout);
     const pid_t pid = shell_spawn_in_group(command_line);
     if (pid < 0)
         return -1;
@@ -55,7 +55,7 @@ int run_in_group(const char* command_line, int deadline_seconds)
             return -1;
         if (monotonic_seconds() >= deadline)
             break;
-        const timespec step{0, 10 * 1000 * 1000};  // 10 ms
+        const timespec step{0, 10L * 1000 * 1000};  // 10 ms
         nanosleep(&step, nullptr);
     }
     kill(-pid, SIGKILL);
