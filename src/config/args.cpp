@@ -38,18 +38,18 @@ int arg_option(const char* arg, arg_mode& mode)
     }
 }
 
-// A command that does not fit is refused rather than cut: a cut command
-// line would run something other than what was asked, as root. An empty
-// value empties the command.
-int arg_command(const char* arg)
+// A command (the expiry command, or the check command) that does not fit
+// is refused rather than cut: a cut command line would run something other
+// than what was asked, as root. An empty value empties the command.
+template <size_t size>
+int arg_command(const char* arg, char (&command)[size])
 {
     const size_t length = strlen(arg);
-    if (length >= sizeof settings.command) {
-        printf("コマンドが長すぎます（%zu バイト、上限 %zu バイト）\n起動できませんでした。\n", length,
-               sizeof settings.command - 1);
+    if (length >= size) {
+        printf("コマンドが長すぎます（%zu バイト、上限 %zu バイト）\n起動できませんでした。\n", length, size - 1);
         return -1;
     }
-    memcpy(settings.command, arg, length + 1);
+    memcpy(command, arg, length + 1);
     return 0;
 }
 
@@ -63,7 +63,8 @@ int arg_value(const char* arg, arg_mode& mode)
     }
     mode = nullptr;
     switch (row->kind) {
-    case kind_command: return arg_command(arg);
+    case kind_command: return arg_command(arg, settings.command);
+    case kind_busy_check: return arg_command(arg, settings.busy_check);
     case kind_file: {
         const int result = read_config(arg);
         if (result == -1)
