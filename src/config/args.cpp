@@ -39,15 +39,15 @@ int arg_option(const char* arg, arg_mode& mode)
     }
 }
 
-// A command (the expiry or the notice command, of size bytes) that does
-// not fit is refused rather than cut: a cut command line would run
-// something other than what was asked, as root. An empty value empties it.
-int arg_command(char* command, size_t size, const char* arg)
+// A command (the expiry, the notice or the check command) that does not
+// fit is refused rather than cut: a cut command line would run something other
+// than what was asked, as root. An empty value empties the command.
+template <size_t size>
+int arg_command(const char* arg, char (&command)[size])
 {
     const size_t length = strlen(arg);
     if (length >= size) {
-        printf("コマンドが長すぎます（%zu バイト、上限 %zu バイト）\n起動できませんでした。\n", length,
-               size - 1);
+        printf("コマンドが長すぎます（%zu バイト、上限 %zu バイト）\n起動できませんでした。\n", length, size - 1);
         return -1;
     }
     memcpy(command, arg, length + 1);
@@ -64,8 +64,9 @@ int arg_value(const char* arg, arg_mode& mode)
     }
     mode = nullptr;
     switch (row->kind) {
-    case kind_command: return arg_command(settings.command, sizeof settings.command, arg);
-    case kind_notice_run: return arg_command(settings.notice_run, sizeof settings.notice_run, arg);
+    case kind_command: return arg_command(arg, settings.command);
+    case kind_notice_run: return arg_command(arg, settings.notice_run);
+    case kind_busy_check: return arg_command(arg, settings.busy_check);
     case kind_file: {
         const int result = read_config(arg);
         if (result == -1)

@@ -70,12 +70,24 @@ void config_key_apply(const setting_descriptor& row, const char* value, const ch
         break;
     case kind_counter_source:
     case kind_disk_prefixes:
-    case kind_dry_run: {
+    case kind_dry_run:
+    case kind_user_sessions:
+    case kind_inhibitors:
+    case kind_percent:
+    case kind_busy_processes:
+    case kind_busy_ports:
+    case kind_ignore_interfaces: {
         const std::string word(config_word(value));
         if (!setting_value_apply(row, word.c_str()))
             config_bad_value(line);
         break;
     }
+    // The check command is taken as written, like the expiry command; an
+    // empty one switches the check off.
+    case kind_busy_check:
+        if (!setting_value_apply(row, value))
+            config_bad_value(line);
+        break;
     default: (void)setting_value_apply(row, value); break;
     }
 }

@@ -95,12 +95,14 @@ bool config_set_disk_prefixes(std::string_view list)
     return true;
 }
 
-bool config_on_off(std::string_view text, int32_t* setting)
+bool config_user_sessions(std::string_view text, int32_t* kind)
 {
-    if (text == "on")
-        *setting = 1;
-    else if (text == "off")
-        *setting = 0;
+    if (text == "off")
+        *kind = user_sessions_off;
+    else if (text == "any")
+        *kind = user_sessions_any;
+    else if (text == "active")
+        *kind = user_sessions_active;
     else
         return false;
     return true;
@@ -124,4 +126,98 @@ bool config_take_positive(int32_t* setting, std::string_view text)
         return false;
     *setting = value;
     return true;
+}
+
+bool config_on_off(std::string_view text, int32_t* setting)
+{
+    if (text != "off" && text != "on")
+        return false;
+    *setting = text == "on" ? 1 : 0;
+    return true;
+}
+
+bool config_percent(std::string_view text, int32_t* setting)
+{
+    if (text.empty())
+        return false;
+    int32_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        value = value * 10 + (c - '0');
+        if (value > 100)
+            return false;
+    }
+    *setting = value;
+    return true;
+}
+
+bool config_set_text(std::string_view text, char* dest, std::size_t size)
+{
+    if (text.size() >= size)
+        return false;
+    memcpy(dest, text.data(), text.size());
+    dest[text.size()] = '\0';
+    return true;
+}
+
+namespace {
+
+// Calls item_ok on every item of a comma-separated list, without the spaces
+// and tabs around it. True for an empty list, false at the first item that
+// is empty or refused.
+template <typename F>
+bool config_list_valid(std::string_view list, F item_ok)
+{
+    if (list.empty())
+        return true;
+    for (std::size_t start = 0; start <= list.size();) {
+        std::size_t end = list.find(',', start);
+        if (end == std::string_view::npos)
+            end = list.size();
+        std::string_view item = list.substr(start, end - start);
+        const std::size_t first = item.find_first_not_of(" \t");
+        if (first == std::string_view::npos)
+            return false;
+        item = item.substr(first, item.find_last_not_of(" \t") + 1 - first);
+        if (!item_ok(item))
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+bool pattern_valid(std::string_view item)
+{
+    for (const char c : item) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            return false;
+    }
+    return true;
+}
+
+bool port_valid(std::string_view item)
+{
+    if (item.size() > 5)
+        return false;
+    uint32_t port = 0;
+    for (const char c : item) {
+        if (c < '0' || c > '9')
+            return false;
+        port = port * 10 + static_cast<uint32_t>(c - '0');
+    }
+    return port >= 1 && port <= 65535;
+}
+
+}  // namespace
+
+bool config_set_name_list(std::string_view list, char* dest, std::size_t size)
+{
+    return config_list_valid(list, pattern_valid) && config_set_text(list, dest, size);
+}
+
+bool config_set_port_list(std::string_view list)
+{
+    return config_list_valid(list, port_valid) &&
+           config_set_text(list, settings.busy_ports, sizeof settings.busy_ports);
 }

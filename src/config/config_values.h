@@ -2,6 +2,7 @@
 // so that both sources read a value the same way.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -35,10 +36,30 @@ bool config_counter_source(std::string_view text, int32_t* source);
 // [A-Za-z0-9_-] and commas.
 bool config_set_disk_prefixes(std::string_view list);
 
-// "on" or "off" into 1 or 0. Returns false, leaving *setting alone, for any
-// other text.
-bool config_on_off(std::string_view text, int32_t* setting);
-
 // Sets *setting from text when it is a whole decimal number greater than 0
 // (surrounding blanks allowed). Returns false, leaving it alone, otherwise.
 bool config_take_positive(int32_t* setting, std::string_view text);
+
+// The activity sources' values. Each returns false, leaving the setting
+// alone, for a value that it does not take.
+
+// "off", "any" or "active" into a user_sessions_kind.
+bool config_user_sessions(std::string_view text, int32_t* kind);
+
+// "off" (0) or "on" (1).
+bool config_on_off(std::string_view text, int32_t* setting);
+
+// A whole percentage from 0 to 100, digits only.
+bool config_percent(std::string_view text, int32_t* setting);
+
+// Copies text into dest of size bytes when it fits whole.
+bool config_set_text(std::string_view text, char* dest, std::size_t size);
+
+// A comma-separated list of name patterns (spaces around an item allowed):
+// empty as a whole (none), or items that are neither empty nor hold a
+// control character.
+bool config_set_name_list(std::string_view list, char* dest, std::size_t size);
+
+// A comma-separated list of TCP ports 1-65535 into settings.busy_ports;
+// empty as a whole means none.
+bool config_set_port_list(std::string_view list);

@@ -63,6 +63,14 @@ constexpr setting_descriptor setting_table[] = {
     text_row("NOTICE_RUN=", "-nr", "--notice_run", kind_notice_run),
     text_row("DRY_RUN=", "-dr", "--dry_run", kind_dry_run),
     number_row(nullptr, "-cal", "--calibrate", kind_calibrate, &settings.calibrate_minutes),
+    // Activity sources: each off until its value switches it on.
+    text_row("USER_SESSIONS=", "-us", "--user_sessions", kind_user_sessions),
+    text_row("INHIBITORS=", "-ib", "--inhibitors", kind_inhibitors),
+    text_row("BUSY_PROCESSES=", "-bp", "--busy_processes", kind_busy_processes),
+    number_row("CPU_THRESHOLD=", "-cp", "--cpu_threshold", kind_percent, &settings.cpu_threshold),
+    text_row("BUSY_PORTS=", "-pt", "--busy_ports", kind_busy_ports),
+    text_row("BUSY_CHECK=", "-bc", "--busy_check", kind_busy_check),
+    text_row("IGNORE_INTERFACES=", "-ii", "--ignore_interfaces", kind_ignore_interfaces),
 };
 
 const std::size_t setting_table_size = sizeof setting_table / sizeof setting_table[0];
@@ -131,6 +139,12 @@ bool setting_takes_text(const setting_descriptor& row)
     case kind_disk_prefixes:
     case kind_notice_run:
     case kind_dry_run: return true;
+    case kind_user_sessions:
+    case kind_inhibitors:
+    case kind_busy_processes:
+    case kind_busy_ports:
+    case kind_busy_check:
+    case kind_ignore_interfaces: return true;
     default: return false;
     }
 }
@@ -151,6 +165,17 @@ bool setting_value_apply(const setting_descriptor& row, const char* value)
     // A calibration that did not understand its length must not start
     // watching (and acting) instead.
     case kind_calibrate: return config_take_positive(row.number, value);
+    // Values that do not fit or say nothing known are refused, never cut
+    // or guessed: a source silently left off could power off a machine in use.
+    case kind_user_sessions: return config_user_sessions(value, &settings.user_sessions);
+    case kind_inhibitors: return config_on_off(value, &settings.inhibitors);
+    case kind_percent: return config_percent(value, row.number);
+    case kind_busy_processes:
+        return config_set_name_list(value, settings.busy_processes, sizeof settings.busy_processes);
+    case kind_busy_ports: return config_set_port_list(value);
+    case kind_busy_check: return config_set_text(value, settings.busy_check, sizeof settings.busy_check);
+    case kind_ignore_interfaces:
+        return config_set_name_list(value, settings.ignore_interfaces, sizeof settings.ignore_interfaces);
     default: return false;  // each source handles the others itself
     }
 }

@@ -23,6 +23,14 @@ enum setting_kind {
     kind_notice_run,      // the notice command
     kind_dry_run,         // file: "on" or "off"; command line: no value, on
     kind_calibrate,       // minutes of calibration, command line only, > 0
+    // The activity sources beside the counters and devices.
+    kind_user_sessions,      // "off", "any" or "active"
+    kind_inhibitors,         // "off" or "on"
+    kind_busy_processes,     // comma-separated process name patterns
+    kind_percent,            // a whole percentage 0-100, into *number
+    kind_busy_ports,         // comma-separated TCP ports
+    kind_busy_check,         // the check command
+    kind_ignore_interfaces,  // comma-separated interface name patterns
 };
 
 struct setting_descriptor {
@@ -58,5 +66,7 @@ bool setting_takes_text(const setting_descriptor& row);
 // Applies a value of a row that both sources treat alike: devices,
 // thresholds, expiry time, intervals, counter source, disk prefixes, notice
 // time, dry run and calibration minutes. Returns false, with
+// thresholds, expiry time, intervals, counter source, disk prefixes and the
+// activity sources' settings. Returns false, with
 // the setting left alone, when the value is refused.
 bool setting_value_apply(const setting_descriptor& row, const char* value);

@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include "activity/sources.h"
 #include "base/activity.h"
 #include "base/progress.h"
 #include "base/settings.h"
@@ -152,6 +153,9 @@ bool watch_check(loop_timing& t)
         traffic_data_check(check);
     if (disk_watched())
         drive_data_check(check);
+    // Sessions, inhibitor locks, processes, CPU, connections and the check
+    // command, each only while switched on; their texts follow the others.
+    activity_sources_check(check);
 
     const long long idle = idle_time + take_elapsed_seconds(t);
     if (check.busy) {

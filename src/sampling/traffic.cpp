@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "activity/interfaces.h"
 #include "base/progress.h"
 #include "base/settings.h"
 #include "sampling/sources.h"
@@ -54,6 +55,10 @@ void get_traffic_data()
 
 void traffic_data_add(std::string_view name, uint64_t rx, uint64_t tx)
 {
+    // An ignored interface gets no record, whichever source read it, and so
+    // is neither shown nor checked.
+    if (interface_ignored(name))
+        return;
     counter_table_add(traffic_table, traffic_sides(), name, rx, tx);
 }
 

@@ -24,7 +24,8 @@ extern traffic_entry* const& traffic_data;
 
 // One sampling run: reads the interfaces' counters and records them.
 void get_traffic_data();
-// Updates the record of name with new counter readings, or appends one.
+// Updates the record of name with new counter readings, or appends one;
+// an interface matching settings.ignore_interfaces gets none.
 void traffic_data_add(std::string_view name, uint64_t rx, uint64_t tx);
 // Prints the traffic progress lines.
 void disp_traffic_data();

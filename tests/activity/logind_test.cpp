@@ -1,133 +1,46 @@
-// Sessions and inhibitor locks against a private system bus: a dbus-daemon
-// of the test's own with python-dbusmock's logind template on it, found
-// through DBUS_SYSTEM_BUS_ADDRESS as the program would find the real one.
+// Sessions and inhibitor locks against a private system bus with a mock
+// logind on it.
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <csignal>
-#include <cstdlib>
-#include <fcntl.h>
+#include <memory>
 #include <string>
-#include <sys/wait.h>
-#include <systemd/sd-bus.h>
 #include <thread>
 #include <unistd.h>
 
 #include "activity/logind.h"
 #include "base/settings.h"
+#include "support/private_bus.h"
 #include "support/test_support.h"
 
 namespace {
 
-constexpr const char* login1 = "org.freedesktop.login1";
-constexpr const char* manager_path = "/org/freedesktop/login1";
-
-pid_t start(const std::vector<std::string>& args, const std::string& address)
-{
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int null = open("/dev/null", O_RDWR);
-        dup2(null, STDOUT_FILENO);
-        dup2(null, STDERR_FILENO);
-        setenv("DBUS_SYSTEM_BUS_ADDRESS", address.c_str(), 1);
-        std::vector<char*> argv;
-        for (const auto& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    return pid;
-}
-
-void stop(pid_t& pid)
-{
-    if (pid > 0) {
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
-    }
-    pid = -1;
-}
-
 class Logind : public ::testing::Test {
 protected:
-    temp_dir dir;
-    std::string address = "unix:path=" + dir.path + "/bus";
-    pid_t daemon = -1, mock = -1;
-    sd_bus* bus = nullptr;  // the test's own connection, for the mock's controls
+    std::unique_ptr<private_logind> logind;
 
     void SetUp() override
     {
-        if (access("/usr/bin/dbus-daemon", X_OK) != 0 ||
-            system("/usr/bin/python3 -c 'import dbusmock' 2>/dev/null") != 0)
+        if (!private_logind::available())
             GTEST_SKIP() << "dbus-daemon or python3-dbusmock is not installed";
         reset_program_state();
-        dir.write("bus.conf", "<busconfig><type>session</type><listen>" + address +
-                                  "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow eavesdrop=\"true\"/>"
-                                  "<allow send_destination=\"*\"/><allow own=\"*\"/></policy></busconfig>");
-        setenv("DBUS_SYSTEM_BUS_ADDRESS", address.c_str(), 1);
+        logind = std::make_unique<private_logind>();
         bus_up();
     }
     void TearDown() override
     {
-        bus_down();
-        unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
+        logind.reset();
         reset_program_state();
     }
-    void bus_up()
-    {
-        daemon = start({"/usr/bin/dbus-daemon", "--nofork", "--config-file=" + dir.path + "/bus.conf"}, address);
-        mock = start({"/usr/bin/python3", "-m", "dbusmock", "--template", "logind"}, address);
-        for (int i = 0; i < 200 && !logind_owned(); i++)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        ASSERT_TRUE(logind_owned());
-    }
-    void bus_down()
-    {
-        bus = sd_bus_flush_close_unref(bus);
-        stop(mock);
-        stop(daemon);
-        unlink((dir.path + "/bus").c_str());
-    }
-    bool logind_owned()
-    {
-        if (bus == nullptr && (sd_bus_new(&bus) < 0 || sd_bus_set_address(bus, address.c_str()) < 0 ||
-                               sd_bus_set_bus_client(bus, 1) < 0 || sd_bus_start(bus) < 0))
-            bus = sd_bus_flush_close_unref(bus);
-        sd_bus_message* reply = nullptr;
-        int owned = 0;
-        if (bus != nullptr && sd_bus_call_method(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                                 "org.freedesktop.DBus", "NameHasOwner", nullptr, &reply, "s",
-                                                 login1) >= 0)
-            (void)sd_bus_message_read(reply, "b", &owned);
-        sd_bus_message_unref(reply);
-        return owned != 0;
-    }
-    void add_session(const char* id, const char* user)
-    {
-        ASSERT_GE(sd_bus_call_method(bus, login1, manager_path, "org.freedesktop.DBus.Mock", "AddSession",
-                                     nullptr, nullptr, "ssusb", id, "seat0", 1000u, user, 1), 0);
-    }
+    void bus_up() { ASSERT_TRUE(logind->up()); }
+    void bus_down() { logind->down(); }
+    void add_session(const char* id, const char* user) { ASSERT_TRUE(logind->add_session(id, user)); }
     template <typename T>
     void set_session(const char* id, const char* key, const char* type, T value)
     {
-        const std::string path = std::string(manager_path) + "/session/" + id;
-        ASSERT_GE(sd_bus_call_method(bus, login1, path.c_str(), "org.freedesktop.DBus.Properties", "Set",
-                                     nullptr, nullptr, "ssv", "org.freedesktop.login1.Session", key, type,
-                                     value), 0);
+        ASSERT_TRUE(logind->set_session(id, key, type, value));
     }
-    // Takes a lock; it holds until the returned descriptor is closed.
-    int inhibit(const char* what, const char* who, const char* mode)
-    {
-        sd_bus_message* reply = nullptr;
-        int fd = -1;
-        if (sd_bus_call_method(bus, login1, manager_path, "org.freedesktop.login1.Manager", "Inhibit", nullptr,
-                               &reply, "ssss", what, who, "test", mode) >= 0 &&
-            sd_bus_message_read(reply, "h", &fd) >= 0)
-            fd = fcntl(fd, F_DUPFD_CLOEXEC, 3);
-        sd_bus_message_unref(reply);
-        return fd;
-    }
+    int inhibit(const char* what, const char* who, const char* mode) { return logind->inhibit(what, who, mode); }
 };
 
 struct checked {

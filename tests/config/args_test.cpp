@@ -167,6 +167,39 @@ TEST_F(Args, NoticeDryRunAndCalibration)
     });
 }
 
+TEST_F(Args, ActivitySources)
+{
+    const std::string check511(511, 'c');
+    expect_args_cases({
+        {{"-us", "any"}, [](settings_record& s) { s.user_sessions = user_sessions_any; }, 0, ""},
+        {{"--user_sessions", "active", "-us", "off"}, nullptr, 0, ""},
+        {{"-us", "yes"}, nullptr, -1, refusal("yes")},
+        {{"-ib", "on"}, [](settings_record& s) { s.inhibitors = 1; }, 0, ""},
+        {{"--inhibitors", "On"}, nullptr, -1, refusal("On")},
+        {{"-bp", "rsync, apt*,lw-[ab]"}, [](settings_record& s) { strcpy(s.busy_processes, "rsync, apt*,lw-[ab]"); },
+         0, ""},
+        {{"--busy_processes", "rsync,,borg"}, nullptr, -1, refusal("rsync,,borg")},
+        {{"-bp", std::string(512, 'p')}, nullptr, -1, refusal(std::string(512, 'p'))},
+        {{"-cp", "40"}, [](settings_record& s) { s.cpu_threshold = 40; }, 0, ""},
+        {{"-cp", "101"}, nullptr, -1, refusal("101")},
+        {{"-cp", "40%"}, nullptr, -1, refusal("40%")},
+        {{"-pt", "22, 445,2049"}, [](settings_record& s) { strcpy(s.busy_ports, "22, 445,2049"); }, 0, ""},
+        {{"--busy_ports", "ssh"}, nullptr, -1, refusal("ssh")},
+        {{"-pt", "22,65536"}, nullptr, -1, refusal("22,65536")},
+        {{"-bc", check511}, [&](settings_record& s) { strcpy(s.busy_check, check511.c_str()); }, 0, ""},
+        {{"--busy_check", check511 + "c"}, nullptr, -1,
+         "コマンドが長すぎます（512 バイト、上限 511 バイト）\n起動できませんでした。\n"},
+        {{"-ii", "lo,veth*"}, [](settings_record& s) { strcpy(s.ignore_interfaces, "lo,veth*"); }, 0, ""},
+        {{"--ignore_interfaces", "lo,"}, nullptr, -1, refusal("lo,")},
+        // The older options keep their meaning beside the new ones.
+        {{"-c", "x", "-cp", "5", "-rx", "7"}, [](settings_record& s) {
+             strcpy(s.command, "x");
+             s.cpu_threshold = 5;
+             s.rx_threshold = 7;
+         }, 0, ""},
+    });
+}
+
 TEST_F(Args, RefusedOptionsStopAtOnce)
 {
     expect_args_cases({

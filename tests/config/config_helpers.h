@@ -40,6 +40,13 @@ inline void expect_settings(const settings_record& want, const std::string& cont
     EXPECT_STREQ(settings.command, want.command);
     EXPECT_EQ(settings.counter_source, want.counter_source);
     EXPECT_STREQ(settings.disk_prefixes, want.disk_prefixes);
+    EXPECT_EQ(settings.user_sessions, want.user_sessions);
+    EXPECT_EQ(settings.inhibitors, want.inhibitors);
+    EXPECT_STREQ(settings.busy_processes, want.busy_processes);
+    EXPECT_EQ(settings.cpu_threshold, want.cpu_threshold);
+    EXPECT_STREQ(settings.busy_ports, want.busy_ports);
+    EXPECT_STREQ(settings.busy_check, want.busy_check);
+    EXPECT_STREQ(settings.ignore_interfaces, want.ignore_interfaces);
 }
 
 // Runs arg_anal on the program name and args; returns what it printed.

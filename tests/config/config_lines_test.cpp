@@ -181,6 +181,33 @@ TEST_F(ConfigLines, NoticeAndDryRun)
     });
 }
 
+TEST_F(ConfigLines, ActivitySources)
+{
+    const auto bad = [](const std::string& line) { return "設定ファイルの値に誤りがあります：" + line + "\n"; };
+    expect_cases({
+        {"USER_SESSIONS=active\r\n", [](settings_record& s) { s.user_sessions = user_sessions_active; }, ""},
+        {"USER_SESSIONS=all\n", nullptr, bad("USER_SESSIONS=all")},
+        {"INHIBITORS= on \n", [](settings_record& s) { s.inhibitors = 1; }, ""},
+        {"INHIBITORS=1\n", nullptr, bad("INHIBITORS=1")},
+        {"BUSY_PROCESSES=rsync,borg,apt*\r\n", [](settings_record& s) { strcpy(s.busy_processes, "rsync,borg,apt*"); },
+         ""},
+        {"BUSY_PROCESSES=rsync\nBUSY_PROCESSES=\n", nullptr, ""},
+        {"BUSY_PROCESSES=a\tb,\n", nullptr, bad("BUSY_PROCESSES=a\tb,")},
+        {"CPU_THRESHOLD=30\r\n", [](settings_record& s) { s.cpu_threshold = 30; }, ""},
+        {"CPU_THRESHOLD=99999999999\n", nullptr, bad("CPU_THRESHOLD=99999999999")},
+        {"BUSY_PORTS=22,445,2049\n", [](settings_record& s) { strcpy(s.busy_ports, "22,445,2049"); }, ""},
+        {"BUSY_PORTS=22;445\n", nullptr, bad("BUSY_PORTS=22;445")},
+        {"BUSY_CHECK=pgrep -x 'rsync' >/dev/null\r\n",
+         [](settings_record& s) { strcpy(s.busy_check, "pgrep -x 'rsync' >/dev/null"); }, ""},
+        {"IGNORE_INTERFACES=lo,veth*,docker*,br-*\n",
+         [](settings_record& s) { strcpy(s.ignore_interfaces, "lo,veth*,docker*,br-*"); }, ""},
+        // Earlier keys win within a line, as for every key.
+        {"BUSY_CHECK=grep -q x /etc/COMMAND=y\n", [](settings_record& s) { strcpy(s.command, "y"); },
+         "コマンド設定：y\n"},
+        {"EXFIRE_TIME=3 CPU_THRESHOLD=50\n", [](settings_record& s) { s.exfire_time = 180; }, ""},
+    });
+}
+
 TEST_F(ConfigLines, FileKeyHandsOverWithTheVerbatimPath)
 {
     struct handover_case {

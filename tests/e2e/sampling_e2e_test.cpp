@@ -189,6 +189,37 @@ TEST(SamplingE2E, WithoutIfconfigTheKernelCountersSeeLoopbackTraffic)
     EXPECT_NE(r.output.find("\nlo : RX increased bytes : "), std::string::npos) << r.output;
 }
 
+TEST(SamplingE2E, IgnoredLoopbackIsNeitherShownNorCheckedFromEitherSource)
+{
+    const char* real = access("/usr/sbin/ifconfig", X_OK) == 0 ? "/usr/sbin/ifconfig"
+                       : access("/sbin/ifconfig", X_OK) == 0   ? "/sbin/ifconfig"
+                                                               : nullptr;
+    temp_dir fakes;
+    if (real != nullptr) {
+        ASSERT_EQ(symlink(real, (fakes.path + "/ifconfig").c_str()), 0);
+    }
+    // The machine's ifconfig, when there is one, and the kernel's counters;
+    // each with and without lo ignored.
+    for (const char* source : {"command", "kernel"}) {
+        if (real == nullptr && std::string(source) == "command")
+            continue;
+        for (const bool ignored : {false, true}) {
+            run_options opt;
+            opt.path = fakes.path;
+            opt.args = {"-c", "true", "-di", "1", "-ci", "1", "-ex", "1", "-rx", "1", "-r", "0", "-w", "0",
+                        "-l", "2", "-so", source};
+            if (ignored)
+                opt.args.insert(opt.args.end(), {"-ii", "l[o]"});
+            opt.env["LW_SLEEP_MS"] = "1";
+            opt.until = "\n継続時間：";
+            const run_result r = run_lullwatcher(opt);
+            ASSERT_FALSE(r.timed_out) << r.output;
+            EXPECT_EQ(r.output.find("\nlo : RX total bytes : ") == std::string::npos, ignored) << source << r.output;
+            EXPECT_EQ(r.output.find("警告"), std::string::npos) << r.output;
+        }
+    }
+}
+
 TEST(SamplingE2E, KernelSourceAndPrefixesFromTheCommandLine)
 {
     // No command is needed or run; a disk of this machine's kinds is watched

@@ -1,6 +1,7 @@
 // The installed sample configuration and the manual pages against the
 // program: the sample, read as it stands, must give exactly the defaults
-// apart from the counter source and disk prefixes chosen for the package,
+// apart from the counter source, disk prefixes and inhibitor locks chosen
+// for the package,
 // and every key and option must be documented.
 #include <gtest/gtest.h>
 
@@ -22,11 +23,12 @@ using SampleConfig = ConfigTest;
 TEST_F(SampleConfig, ActiveLinesGiveExactlyTheDefaultsSilently)
 {
     // The sample's active lines must carry the defaults, not just leave them
-    // alone: a user edits those lines. The package reads the kernel counters
-    // and watches every common kind of disk.
+    // alone: a user edits those lines. The package reads the kernel counters,
+    // watches every common kind of disk and honours inhibitor locks.
     const settings_record defaults = settings_with([](settings_record& want) {
         want.counter_source = counter_source_kernel;
         std::strcpy(want.disk_prefixes, "sd,nvme,vd,mmcblk,md");
+        want.inhibitors = 1;  // a Debian machine honours inhibitor locks
     });
     settings.disp_level = 3;
     settings.disp_interval = 5;
@@ -55,6 +57,8 @@ const char* const config_keys[] = {
     "EXFIRE_TIME=", "CHECK_INTERVAL=", "DISP_INTERVAL=", "DISP_LEVEL=",
     "NOT_ROOP", "EVENT=", "COUNTER_SOURCE=", "DISK_PREFIXES=",
     "NOTICE_TIME=", "NOTICE_RUN=", "DRY_RUN=",
+    "USER_SESSIONS=", "INHIBITORS=", "BUSY_PROCESSES=", "CPU_THRESHOLD=", "BUSY_PORTS=", "BUSY_CHECK=",
+    "IGNORE_INTERFACES=",
 };
 
 // Every option, short and long, as roff writes it ("\-" for "-").
@@ -70,6 +74,9 @@ const char* const options[] = {
     "\\-ev", "\\-\\-event",
     "\\-nt", "\\-\\-notice_time", "\\-nr", "\\-\\-notice_run", "\\-dr", "\\-\\-dry_run",
     "\\-cal", "\\-\\-calibrate",
+    "\\-us", "\\-\\-user_sessions", "\\-ib", "\\-\\-inhibitors", "\\-bp", "\\-\\-busy_processes",
+    "\\-cp", "\\-\\-cpu_threshold", "\\-pt", "\\-\\-busy_ports", "\\-bc", "\\-\\-busy_check",
+    "\\-ii", "\\-\\-ignore_interfaces",
 };
 
 TEST(Documentation, EveryConfigurationKeyIsInTheSampleAndBothFilePages)

@@ -66,6 +66,31 @@ TEST_F(KernelCounters, UpInterfacesInNaturalOrder)
                                      {"eth2", 30, 0, 31, 0}, {"eth10", 10, 0, 11, 0}, {"wg0", 40, 0, 41, 0}}));
 }
 
+TEST_F(KernelCounters, IgnoredInterfacesGetNoRecordFromEitherSource)
+{
+    snprintf(settings.ignore_interfaces, sizeof settings.ignore_interfaces, "%s", "lo, docker*,virbr?");
+    const struct {
+        const char* capture;
+        counter_parser parse;
+        std::set<std::string> down;
+        std::vector<std::string> names;
+    } captures[] = {
+        {"ifconfig-vm.txt", parse_ifconfig, {}, {"eth0"}},
+        {"proc-net-dev-vm.txt", parse_proc_net_dev, {"ifb0", "ifb1"}, {"eth0"}},
+        {"ifconfig-net-tools-2.10.txt", parse_ifconfig, {}, {"enp3s0", "wlp2s0"}},
+        {"proc-net-dev-desktop.txt", parse_proc_net_dev, {}, {"enp3s0", "wlp2s0"}},
+    };
+    for (const auto& c : captures) {
+        traffic_data_clear();
+        set_interfaces_down(c.down);
+        feed(c.parse, read_fixture(c.capture));
+        std::vector<std::string> names;
+        for (const auto& record : traffic_records())
+            names.push_back(std::get<0>(record));
+        EXPECT_EQ(names, c.names) << c.capture;
+    }
+}
+
 TEST_F(KernelCounters, DiskstatsGivesTheRecordsOfIostat)
 {
     use_sys_block({"loop0", "loop1", "vda", "zram0"});

@@ -228,6 +228,8 @@ run_result run_lullwatcher(const run_options& options)
         if (n <= 0)
             break;
         result.output.append(buf, static_cast<size_t>(n));
+        if (options.on_output)
+            options.on_output(result.output);
         if (!options.until.empty() && result.output.find(options.until) != std::string::npos) {
             stop = true;
             break;

@@ -70,6 +70,9 @@ struct run_options {
     double timeout_seconds = 20;
     // Stop the run as soon as the output contains this text (empty: wait for exit).
     std::string until;
+    // Called with all the output so far each time more arrives, so that a
+    // test can change the machine while the program watches it.
+    std::function<void(const std::string& output)> on_output;
 };
 
 // Runs the built lullwatcher binary. Its sleeps are made short unless
