@@ -5,6 +5,7 @@
 #include <fnmatch.h>
 #include <utility>
 
+#include "base/journal.h"
 #include "base/settings.h"
 
 namespace {
@@ -79,7 +80,7 @@ void source_failed(activity_check& check, source_health& health, const char* kin
     if (health.failing)
         return;
     health.failing = true;
-    printf("警告：%sを確認できません。確認できるまで使用中とみなします。\n", what);
+    printf("%s警告：%sを確認できません。確認できるまで使用中とみなします。\n", journal_prefix(journal_warning), what);
     (void)fflush(stdout);
 }
 

@@ -94,3 +94,16 @@ bool config_set_disk_prefixes(std::string_view list)
     settings.disk_prefixes[list.size()] = '\0';
     return true;
 }
+
+bool config_set_report_path(char* setting, std::string_view path)
+{
+    if (path == "off") {
+        setting[0] = '\0';
+        return true;
+    }
+    if (path.empty() || path.size() >= report_path_size || path.find('\0') != std::string_view::npos)
+        return false;
+    memcpy(setting, path.data(), path.size());
+    setting[path.size()] = '\0';
+    return true;
+}

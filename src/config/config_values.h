@@ -34,3 +34,9 @@ bool config_counter_source(std::string_view text, int32_t* source);
 // list is empty, too long, has an empty item or a character other than
 // [A-Za-z0-9_-] and commas.
 bool config_set_disk_prefixes(std::string_view list);
+
+// Takes a report file's path into setting (report_path_size bytes); "off"
+// empties it, which switches that report off. Returns false, leaving the
+// setting alone, when the path is empty or does not fit: a cut path would
+// write somewhere nobody named.
+bool config_set_report_path(char* setting, std::string_view path);

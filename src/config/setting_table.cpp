@@ -58,6 +58,12 @@ constexpr setting_descriptor setting_table[] = {
     text_row("EVENT=", "-ev", "--event", kind_event),
     text_row("COUNTER_SOURCE=", "-so", "--counter_source", kind_counter_source),
     text_row("DISK_PREFIXES=", "-dp", "--disk_prefixes", kind_disk_prefixes),
+    // Reports on what the program sees and does.
+    text_row("STATUS_PATH=", "-sp", "--status_path", kind_status_path),
+    text_row("METRICS_PATH=", "-mp", "--metrics_path", kind_metrics_path),
+    text_row(nullptr, "-st", "--status", kind_status_show),
+    text_row(nullptr, "-t", "--test_config", kind_test_config),
+    text_row(nullptr, "--version", "--version", kind_version),
 };
 
 const std::size_t setting_table_size = sizeof setting_table / sizeof setting_table[0];
@@ -123,7 +129,9 @@ bool setting_takes_text(const setting_descriptor& row)
     case kind_device_name:
     case kind_event:
     case kind_counter_source:
-    case kind_disk_prefixes: return true;
+    case kind_disk_prefixes:
+    case kind_status_path:
+    case kind_metrics_path: return true;
     default: return false;
     }
 }
@@ -140,6 +148,8 @@ bool setting_value_apply(const setting_descriptor& row, const char* value)
     case kind_seconds: config_set_positive(row.number, value); return true;
     case kind_counter_source: return config_counter_source(value, &settings.counter_source);
     case kind_disk_prefixes: return config_set_disk_prefixes(value);
+    case kind_status_path: return config_set_report_path(settings.status_path, value);
+    case kind_metrics_path: return config_set_report_path(settings.metrics_path, value);
     default: return false;  // each source handles the others itself
     }
 }

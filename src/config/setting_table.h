@@ -20,11 +20,18 @@ enum setting_kind {
     kind_event,           // devices to watch, by event handler name
     kind_counter_source,  // "command" or "kernel"
     kind_disk_prefixes,   // comma-separated disk name prefixes
+    // Reports: where they are written, and the options that only report.
+    kind_status_path,     // the status file's path, "off": none
+    kind_metrics_path,    // the metrics file's path, "off": none
+    kind_status_show,     // no value, command line only: print the status file and end
+    kind_test_config,     // no value, command line only: print the settings, start nothing
+    kind_version,         // no value, command line only: print the version and end
 };
 
 struct setting_descriptor {
     const char* key;           // file key, found anywhere in a line; nullptr: none
-    const char* short_option;  // option texts, matched exactly (thresholds: see below)
+    const char* short_option;  // option texts, matched exactly (thresholds: see below);
+                               // a row without a short form repeats its long one
     const char* long_option;
     setting_kind kind;
     uint64_t factor;      // kind_threshold: unit factor of the value
@@ -53,6 +60,7 @@ const setting_descriptor* setting_option_find(const char* arg);
 bool setting_takes_text(const setting_descriptor& row);
 
 // Applies a value of a row that both sources treat alike: devices,
-// thresholds, expiry time, intervals, counter source and disk prefixes. Returns false, with
-// the setting left alone, when the value is refused.
+// thresholds, expiry time, intervals, counter source, disk prefixes and
+// report paths. Returns false, with the setting left alone, when the value
+// is refused.
 bool setting_value_apply(const setting_descriptor& row, const char* value);

@@ -1,4 +1,5 @@
 #include "core/command.h"
+#include "base/journal.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -40,14 +41,16 @@ bool run_reported(const char* command_line)
     (void)fflush(stdout);
     const int status = expiry_runner(command_line);
     if (status == -1) {
-        printf("コマンド起動失敗：%s\n", command_line);
+        printf("%sコマンド起動失敗：%s\n", journal_prefix(journal_error), command_line);
         return false;
     }
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
         return true;
     if (WIFSIGNALED(status))
-        printf("コマンド実行失敗：%s（シグナル %d で終了）\n", command_line, WTERMSIG(status));
+        printf("%sコマンド実行失敗：%s（シグナル %d で終了）\n",
+               journal_prefix(journal_error), command_line, WTERMSIG(status));
     else
-        printf("コマンド実行失敗：%s（終了ステータス %d）\n", command_line, WEXITSTATUS(status));
+        printf("%sコマンド実行失敗：%s（終了ステータス %d）\n",
+               journal_prefix(journal_error), command_line, WEXITSTATUS(status));
     return false;
 }

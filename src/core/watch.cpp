@@ -15,6 +15,7 @@
 #include "core/command.h"
 #include "core/startup.h"
 #include "devices/watcher.h"
+#include "report/report.h"
 #include "sampling/drive.h"
 #include "sampling/traffic.h"
 
@@ -56,6 +57,11 @@ int64_t real_monotonic_ms()
 int64_t real_boottime_ms()
 {
     return clock_ms(CLOCK_BOOTTIME);
+}
+
+time_t real_unix_time()
+{
+    return time(nullptr);
 }
 
 void ignore_signal(int) {}
@@ -139,14 +145,17 @@ void restart_after_suspend(loop_timing& t)
 
 // One check: idle periods add the seconds that really passed since the
 // previous check. Returns false when the loop must end.
-bool watch_check(loop_timing& t)
+bool watch_check(loop_timing& t, activity_check& check)
 {
-    activity_check check;
+    // Reports: every sampled growth is taken before the checks clear it.
+    report_take_growth();
     device_check(check);
     if (network_watched())
         traffic_data_check(check);
     if (disk_watched())
         drive_data_check(check);
+    // Reports: each record over its threshold, after the devices' reasons.
+    report_add_growth_reasons(check);
 
     const long long idle = idle_time + take_elapsed_seconds(t);
     if (check.busy) {
@@ -162,6 +171,7 @@ bool watch_check(loop_timing& t)
         return true;
     }
     shutdown_proc();
+    report_expiry();
     if (settings.watch_roop <= 0)
         return false;
     // Counting starts again once the action has ended.
@@ -179,6 +189,7 @@ int watch_idle_time()
 
 int64_t (*watch_monotonic_ms)() = real_monotonic_ms;
 int64_t (*watch_boottime_ms)() = real_boottime_ms;
+time_t (*watch_unix_time)() = real_unix_time;
 
 void real_watch_sleep(unsigned seconds)
 {
@@ -231,6 +242,7 @@ void watch_signals_install()
 void watch_start()
 {
     print_banner();
+    report_start(watch_unix_time());
     loop_timing t;
     t.pass_monotonic = t.credited_until = watch_monotonic_ms();
     t.pass_boottime = watch_boottime_ms();
@@ -244,17 +256,23 @@ void watch_start()
         sample_pass();
         t.window_elapsed += settings.disp_interval;
         if (t.window_elapsed >= settings.check_interval) {
-            if (!watch_check(t))
+            activity_check check;
+            const bool go_on = watch_check(t, check);
+            // Reports: every check, whatever its way out.
+            report_check(check, idle_time, watch_unix_time());
+            if (!go_on)
                 break;
             t.window_elapsed -= settings.check_interval;
         }
         device_operation_disp_done.store(0);
+        report_pass();
         (void)fflush(stdout);
         watch_sleep(static_cast<unsigned>(settings.disp_interval));
     }
     device_thread_delete();
     if (stopped)
         printf("\n監視終了（シグナル %s を受信）\n", signal_name(stop_signal.load()));
+    report_end();
     (void)fflush(stdout);
 }
 
@@ -277,6 +295,7 @@ void core_reset()
     watch_sleep = real_watch_sleep;
     watch_monotonic_ms = real_monotonic_ms;
     watch_boottime_ms = real_boottime_ms;
+    watch_unix_time = real_unix_time;
     expiry_runner = run_command;
     system_config_path = default_system_config_path;
 }
