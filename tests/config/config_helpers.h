@@ -40,6 +40,8 @@ inline void expect_settings(const settings_record& want, const std::string& cont
     EXPECT_STREQ(settings.command, want.command);
     EXPECT_EQ(settings.counter_source, want.counter_source);
     EXPECT_STREQ(settings.disk_prefixes, want.disk_prefixes);
+    EXPECT_STREQ(settings.status_path, want.status_path);
+    EXPECT_STREQ(settings.metrics_path, want.metrics_path);
 }
 
 // Runs arg_anal on the program name and args; returns what it printed.
