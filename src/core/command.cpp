@@ -1,12 +1,36 @@
 #include "core/command.h"
 #include "base/journal.h"
+#include "report/report.h"
 
 #include <cerrno>
 #include <cstdio>
+#include <poll.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 extern char** environ;
+
+namespace {
+
+// Keeps the service manager's watchdog content while the command runs: an
+// expiry command may take longer than the watchdog period (a backup before
+// the power-off), and a watchdog that fired would kill it with the program.
+// Without a pidfd (an old kernel) the wait below simply blocks.
+void wait_keeping_watchdog(pid_t pid)
+{
+    const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+    if (pidfd < 0)
+        return;
+    struct pollfd ended = {pidfd, POLLIN, 0};
+    int ready;
+    while ((ready = poll(&ended, 1, report_watchdog_interval_ms())) == 0 || (ready < 0 && errno == EINTR))
+        report_pass();
+    (void)close(pidfd);
+}
+
+}  // namespace
 
 int run_command(const char* command_line)
 {
@@ -25,6 +49,7 @@ int run_command(const char* command_line)
     (void)posix_spawnattr_destroy(&attr);
     if (spawned != 0)
         return -1;
+    wait_keeping_watchdog(pid);
     int status;
     while (waitpid(pid, &status, 0) < 0) {
         if (errno != EINTR)

@@ -124,16 +124,41 @@ TEST(ReportsE2E, StatusOfALiveAnEndedAndAMissingRun)
     }
 }
 
-// Binds a datagram socket in dir as the service manager would.
-int bind_notify_socket(const std::string& path)
+// Runs the binary with a datagram socket bound as the service manager's and
+// a watchdog of watchdog_usec; returns the messages received, in order.
+std::vector<std::string> run_notified(const std::string& command, const char* watchdog_usec, run_result* r)
 {
+    temp_dir dir;
+    const std::string path = dir.path + "/notify";
     const int sock = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
     snprintf(addr.sun_path, sizeof addr.sun_path, "%s", path.c_str());
-    if (sock < 0 || bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0)
-        return -1;
-    return sock;
+    if (sock < 0 || bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        ADD_FAILURE() << "cannot bind " << path;
+        return {};
+    }
+    run_options opt;
+    opt.args = with(quick_args, {"-c", command});
+    opt.env = {{"NOTIFY_SOCKET", path}, {"WATCHDOG_USEC", watchdog_usec}};
+    // Read as the run goes: a full socket queue would block the sender.
+    std::vector<std::string> got;
+    std::atomic<bool> done{false};
+    std::thread reader([&] {
+        char buf[1024];
+        for (bool last = false; !last;) {
+            last = done.load();
+            pollfd pfd{sock, POLLIN, 0};
+            (void)poll(&pfd, 1, 20);
+            for (ssize_t n; (n = recv(sock, buf, sizeof buf, 0)) >= 0;)
+                got.emplace_back(buf, static_cast<size_t>(n));
+        }
+    });
+    *r = run_lullwatcher(opt);
+    done.store(true);
+    reader.join();
+    close(sock);
+    return got;
 }
 
 TEST(ReportsE2E, ServiceManagerHearsReadinessStatusAndWatchdog)
@@ -142,31 +167,10 @@ TEST(ReportsE2E, ServiceManagerHearsReadinessStatusAndWatchdog)
         "警告：ウォッチドッグ時間（20000 ミリ秒）が表示間隔（10 秒）の2倍以下です。正常に動作していても停止されます。\n";
     for (const bool short_watchdog : {false, true}) {
         SCOPED_TRACE(short_watchdog ? "20 s watchdog" : "60 s watchdog");
-        temp_dir dir;
-        const int sock = bind_notify_socket(dir.path + "/notify");
-        ASSERT_GE(sock, 0);
-        run_options opt;
-        opt.args = with(quick_args, {"-c", "true"});
-        opt.env = {{"NOTIFY_SOCKET", dir.path + "/notify"}, {"WATCHDOG_USEC", short_watchdog ? "20000000" : "60000000"}};
-        // Read as the run goes: a full socket queue would block the sender.
-        std::vector<std::string> got;
-        std::atomic<bool> done{false};
-        std::thread reader([&] {
-            char buf[1024];
-            for (bool last = false; !last;) {
-                last = done.load();
-                pollfd pfd{sock, POLLIN, 0};
-                (void)poll(&pfd, 1, 20);
-                for (ssize_t n; (n = recv(sock, buf, sizeof buf, 0)) >= 0;)
-                    got.emplace_back(buf, static_cast<size_t>(n));
-            }
-        });
-        const run_result r = run_lullwatcher(opt);
-        done.store(true);
-        reader.join();
+        run_result r;
+        const std::vector<std::string> got = run_notified("true", short_watchdog ? "20000000" : "60000000", &r);
         EXPECT_EQ(r.status, 0) << r.output;
         EXPECT_EQ(r.output.find(warning) != std::string::npos, short_watchdog) << r.output;
-
         std::vector<std::string> expected = {"READY=1\nSTATUS=idle 0 of 1 min, never busy"};
         for (int pass = 0; pass < 6; pass++) {
             expected.push_back("STATUS=idle 0 of 1 min, never busy");
@@ -174,9 +178,21 @@ TEST(ReportsE2E, ServiceManagerHearsReadinessStatusAndWatchdog)
         }
         expected.push_back("STATUS=idle 1 of 1 min, never busy");
         expected.push_back("STOPPING=1");
-        close(sock);
         EXPECT_EQ(got, expected);
     }
+}
+
+TEST(ReportsE2E, WatchdogIsKeptWhileTheExpiryCommandRuns)
+{
+    // A 3 s watchdog is kept every second; the command takes 3 s.
+    run_result r;
+    const std::vector<std::string> got = run_notified("sleep 3", "3000000", &r);
+    EXPECT_EQ(r.status, 0) << r.output;
+    ASSERT_GE(got.size(), 4u);
+    EXPECT_EQ(got[got.size() - 2], "STATUS=idle 1 of 1 min, never busy");
+    // The last pass's own message, then at least one while the command ran.
+    EXPECT_EQ(got[got.size() - 3], "WATCHDOG=1");
+    EXPECT_EQ(got[got.size() - 4], "WATCHDOG=1");
 }
 
 TEST(ReportsE2E, JournalPrioritiesOnlyWhenTheJournalIsTheOutput)

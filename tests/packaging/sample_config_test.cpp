@@ -22,11 +22,12 @@ using SampleConfig = ConfigTest;
 TEST_F(SampleConfig, ActiveLinesGiveExactlyTheDefaultsSilently)
 {
     // The sample's active lines must carry the defaults, not just leave them
-    // alone: a user edits those lines. The package reads the kernel counters
-    // and watches every common kind of disk.
+    // alone: a user edits those lines. The package reads the kernel counters,
+    // watches every common kind of disk and writes the status file.
     const settings_record defaults = settings_with([](settings_record& want) {
         want.counter_source = counter_source_kernel;
         std::strcpy(want.disk_prefixes, "sd,nvme,vd,mmcblk,md");
+        std::strcpy(want.status_path, "/run/lullwatcher/status");
     });
     settings.disp_level = 3;
     settings.disp_interval = 5;
@@ -54,6 +55,7 @@ const char* const config_keys[] = {
     "READ_THRESHOLD=", "READ_THRESHOLD_MB=", "WRITE_THRESHOLD=", "WRITE_THRESHOLD_MB=",
     "EXFIRE_TIME=", "CHECK_INTERVAL=", "DISP_INTERVAL=", "DISP_LEVEL=",
     "NOT_ROOP", "EVENT=", "COUNTER_SOURCE=", "DISK_PREFIXES=",
+    "STATUS_PATH=", "METRICS_PATH=",
 };
 
 // Every option, short and long, as roff writes it ("\-" for "-").
@@ -67,6 +69,8 @@ const char* const options[] = {
     "\\-di", "\\-\\-disp_interval", "\\-l", "\\-\\-disp_level", "\\-so", "\\-\\-counter_source",
     "\\-dp", "\\-\\-disk_prefixes", "\\-n", "\\-\\-not_roop", "\\-h", "\\-\\-help",
     "\\-ev", "\\-\\-event",
+    "\\-sp", "\\-\\-status_path", "\\-mp", "\\-\\-metrics_path", "\\-st", "\\-\\-status",
+    "\\-t", "\\-\\-test_config", "\\-\\-version",
 };
 
 TEST(Documentation, EveryConfigurationKeyIsInTheSampleAndBothFilePages)
@@ -97,10 +101,12 @@ TEST(Documentation, EveryOptionIsInBothProgramPages)
         const std::string as_tag = std::string(".BR ") + option + " ";
         const std::string as_second = std::string("\", \" ") + option + " ";
         const std::string as_last = std::string("\", \" ") + option + "\n";
+        const std::string as_only = std::string(".B ") + option + "\n";  // an option without a short form
         for (const std::string* page : {&page_en, &page_ja}) {
             const bool found = page->find(as_tag) != std::string::npos ||
                                page->find(as_second) != std::string::npos ||
-                               page->find(as_last) != std::string::npos;
+                               page->find(as_last) != std::string::npos ||
+                               page->find(as_only) != std::string::npos;
             EXPECT_TRUE(found) << option << (page == &page_en ? " (en)" : " (ja)");
         }
     }
