@@ -1,11 +1,12 @@
 #include "config/config_trust.h"
-#include "base/journal.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <string>
 #include <unistd.h>
+
+#include "base/journal.h"
 
 namespace {
 

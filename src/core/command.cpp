@@ -1,6 +1,4 @@
 #include "core/command.h"
-#include "base/journal.h"
-#include "report/report.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -9,6 +7,9 @@
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "base/journal.h"
+#include "report/report.h"
 
 extern char** environ;
 
