@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 
 #include "base/child.h"
+#include "base/journal.h"
 #include "base/settings.h"
 
 namespace {
@@ -120,10 +121,12 @@ bool time_check_with_notice()
     const bool notice = settings.notice_time <= 0 || settings.notice_time < settings.exfire_time;
     if (intervals && notice)
         return true;
-    printf("時間設定に誤りがあります。\n表示間隔 ＜ チェック間隔 ＜ 満了時間で設定してください。\n現状： %d %d %d\n",
-           settings.disp_interval, settings.check_interval, settings.exfire_time);
+    // Each line of the refusal carries the journal's priority.
+    const char* const mark = journal_prefix(journal_error);
+    printf("%s時間設定に誤りがあります。\n%s表示間隔 ＜ チェック間隔 ＜ 満了時間で設定してください。\n%s現状： %d %d %d\n",
+           mark, mark, mark, settings.disp_interval, settings.check_interval, settings.exfire_time);
     if (settings.notice_time > 0)
-        printf("満了予告時間 ＜ 満了時間で設定してください。現状： %d %d\n",
+        printf("%s満了予告時間 ＜ 満了時間で設定してください。現状： %d %d\n", mark,
                settings.notice_time, settings.exfire_time);
     return false;
 }

@@ -1,9 +1,18 @@
 // The command line.
 #pragma once
 
+// arg_anal's result when an option did all that the run is for ("--status",
+// "--version"); the program then ends with arg_exit_status.
+constexpr int arg_finished = 1;
+extern int arg_exit_status;
+
 // Applies the command-line arguments. Returns 0 to go on, -1 when help was
-// printed or an argument was refused.
+// printed or an argument was refused, arg_finished as above.
 int arg_anal(int argc, char** argv);
+
+// How many arguments are the option that asks for the settings to be
+// printed instead of watched ("-t", "--test_config").
+int arg_test_config_count(int argc, char** argv);
 
 // Prints the help text.
 void arg_help_print();

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <sys/stat.h>
 
+#include "base/journal.h"
 #include "base/streams.h"
 #include "config/config_trust.h"
 #include "config/config_values.h"
@@ -53,7 +54,7 @@ std::string_view config_word(const char* value)
 
 void config_bad_value(const char* line)
 {
-    printf("設定ファイルの値に誤りがあります：%s\n", line);
+    printf("%s設定ファイルの値に誤りがあります：%s\n", journal_prefix(journal_warning), line);
 }
 
 void config_key_apply(const setting_descriptor& row, const char* value, const char* line)
@@ -76,7 +77,9 @@ void config_key_apply(const setting_descriptor& row, const char* value, const ch
     case kind_percent:
     case kind_busy_processes:
     case kind_busy_ports:
-    case kind_ignore_interfaces: {
+    case kind_ignore_interfaces:
+    case kind_status_path:
+    case kind_metrics_path: {
         const std::string word(config_word(value));
         if (!setting_value_apply(row, word.c_str()))
             config_bad_value(line);
@@ -141,7 +144,7 @@ bool config_text_whole(const setting_descriptor& row, const char* piece, FILE* f
 {
     if (!setting_takes_text(row) || !config_piece_cut(piece, fp) || config_line_rest_empty(fp))
         return true;
-    printf("設定ファイルの値が長すぎるため使用しません（1行255バイトまで）：%s\n", row.key);
+    printf("%s設定ファイルの値が長すぎるため使用しません（1行255バイトまで）：%s\n", journal_prefix(journal_warning), row.key);
     return false;
 }
 
@@ -157,7 +160,7 @@ line_outcome config_line_apply(char* piece, FILE* fp, std::string* handover)
         return line_applied;
     config_line_end_cut(piece, row);
     if (row == nullptr) {
-        printf("設定ファイルエラー：%s\n", piece);
+        printf("%s設定ファイルエラー：%s\n", journal_prefix(journal_warning), piece);
         return line_applied;
     }
     if (row->kind == kind_file) {
@@ -194,12 +197,12 @@ bool config_chain_add(config_chain& chain, const char* path, const struct stat& 
 {
     for (int i = 0; i < chain.count; i++) {
         if (chain.dev[i] == st.st_dev && chain.ino[i] == st.st_ino) {
-            printf("設定ファイルの引き継ぎが循環しています：%s\n", path);
+            printf("%s設定ファイルの引き継ぎが循環しています：%s\n", journal_prefix(journal_error), path);
             return false;
         }
     }
     if (chain.count == config_chain_limit) {
-        printf("設定ファイルの引き継ぎが多すぎます：%s\n", path);
+        printf("%s設定ファイルの引き継ぎが多すぎます：%s\n", journal_prefix(journal_error), path);
         return false;
     }
     chain.dev[chain.count] = st.st_dev;
@@ -240,7 +243,7 @@ int read_config(const char* path)
         fp.reset();  // the current file is closed before the next is opened
         const int result = config_open(next.c_str(), chain, &fp);
         if (result == -1)
-            printf("設定ファイルの読み込み失敗:%s\n", next.c_str());
+            printf("%s設定ファイルの読み込み失敗:%s\n", journal_prefix(journal_warning), next.c_str());
         if (result != 1)
             return result;
     }

@@ -6,6 +6,8 @@
 #include <string>
 #include <unistd.h>
 
+#include "base/journal.h"
+
 namespace {
 
 bool owner_trusted(uid_t uid)
@@ -26,7 +28,7 @@ bool same_file(const struct stat& a, const struct stat& b)
 
 void refuse(const char* path, const char* reason)
 {
-    printf("設定ファイルを使用しません（%s）：%s\n", reason, path);
+    printf("%s設定ファイルを使用しません（%s）：%s\n", journal_prefix(journal_error), reason, path);
 }
 
 bool file_trusted(const char* path, const struct stat& st)
@@ -50,14 +52,15 @@ bool file_trusted(const char* path, const struct stat& st)
 bool directory_trusted(const char* path, const std::string& dir, const struct stat& st, uid_t entry_uid)
 {
     if (!owner_trusted(st.st_uid)) {
-        printf("設定ファイルを使用しません（ディレクトリ %s の所有者が root でも実行ユーザーでもありません）：%s\n",
-               dir.c_str(), path);
+        printf("%s設定ファイルを使用しません（ディレクトリ %s の所有者が root でも実行ユーザーでもありません）：%s\n",
+               journal_prefix(journal_error), dir.c_str(), path);
         return false;
     }
     // In a sticky directory only an entry's owner can replace it.
     const bool sticky_safe = (st.st_mode & S_ISVTX) != 0 && owner_trusted(entry_uid);
     if (writable_by_others(st) && !sticky_safe) {
-        printf("設定ファイルを使用しません（ディレクトリ %s を他のユーザーが書き換え可能）：%s\n", dir.c_str(), path);
+        printf("%s設定ファイルを使用しません（ディレクトリ %s を他のユーザーが書き換え可能）：%s\n",
+               journal_prefix(journal_error), dir.c_str(), path);
         return false;
     }
     return true;

@@ -221,3 +221,16 @@ bool config_set_port_list(std::string_view list)
     return config_list_valid(list, port_valid) &&
            config_set_text(list, settings.busy_ports, sizeof settings.busy_ports);
 }
+
+bool config_set_report_path(char* setting, std::string_view path)
+{
+    if (path == "off") {
+        setting[0] = '\0';
+        return true;
+    }
+    if (path.empty() || path.size() >= report_path_size || path.find('\0') != std::string_view::npos)
+        return false;
+    memcpy(setting, path.data(), path.size());
+    setting[path.size()] = '\0';
+    return true;
+}

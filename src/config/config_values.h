@@ -63,3 +63,8 @@ bool config_set_name_list(std::string_view list, char* dest, std::size_t size);
 // A comma-separated list of TCP ports 1-65535 into settings.busy_ports;
 // empty as a whole means none.
 bool config_set_port_list(std::string_view list);
+// Takes a report file's path into setting (report_path_size bytes); "off"
+// empties it, which switches that report off. Returns false, leaving the
+// setting alone, when the path is empty or does not fit: a cut path would
+// write somewhere nobody named.
+bool config_set_report_path(char* setting, std::string_view path);

@@ -71,6 +71,12 @@ constexpr setting_descriptor setting_table[] = {
     text_row("BUSY_PORTS=", "-pt", "--busy_ports", kind_busy_ports),
     text_row("BUSY_CHECK=", "-bc", "--busy_check", kind_busy_check),
     text_row("IGNORE_INTERFACES=", "-ii", "--ignore_interfaces", kind_ignore_interfaces),
+    // Reports on what the program sees and does.
+    text_row("STATUS_PATH=", "-sp", "--status_path", kind_status_path),
+    text_row("METRICS_PATH=", "-mp", "--metrics_path", kind_metrics_path),
+    text_row(nullptr, "-st", "--status", kind_status_show),
+    text_row(nullptr, "-t", "--test_config", kind_test_config),
+    text_row(nullptr, "--version", "--version", kind_version),
 };
 
 const std::size_t setting_table_size = sizeof setting_table / sizeof setting_table[0];
@@ -145,6 +151,8 @@ bool setting_takes_text(const setting_descriptor& row)
     case kind_busy_ports:
     case kind_busy_check:
     case kind_ignore_interfaces: return true;
+    case kind_status_path:
+    case kind_metrics_path: return true;
     default: return false;
     }
 }
@@ -176,6 +184,8 @@ bool setting_value_apply(const setting_descriptor& row, const char* value)
     case kind_busy_check: return config_set_text(value, settings.busy_check, sizeof settings.busy_check);
     case kind_ignore_interfaces:
         return config_set_name_list(value, settings.ignore_interfaces, sizeof settings.ignore_interfaces);
+    case kind_status_path: return config_set_report_path(settings.status_path, value);
+    case kind_metrics_path: return config_set_report_path(settings.metrics_path, value);
     default: return false;  // each source handles the others itself
     }
 }

@@ -31,11 +31,18 @@ enum setting_kind {
     kind_busy_ports,         // comma-separated TCP ports
     kind_busy_check,         // the check command
     kind_ignore_interfaces,  // comma-separated interface name patterns
+    // Reports: where they are written, and the options that only report.
+    kind_status_path,     // the status file's path, "off": none
+    kind_metrics_path,    // the metrics file's path, "off": none
+    kind_status_show,     // no value, command line only: print the status file and end
+    kind_test_config,     // no value, command line only: print the settings, start nothing
+    kind_version,         // no value, command line only: print the version and end
 };
 
 struct setting_descriptor {
     const char* key;           // file key, found anywhere in a line; nullptr: none
-    const char* short_option;  // option texts, matched exactly (thresholds: see below)
+    const char* short_option;  // option texts, matched exactly (thresholds: see below);
+                               // a row without a short form repeats its long one
     const char* long_option;
     setting_kind kind;
     uint64_t factor;      // kind_threshold: unit factor of the value
@@ -65,8 +72,7 @@ bool setting_takes_text(const setting_descriptor& row);
 
 // Applies a value of a row that both sources treat alike: devices,
 // thresholds, expiry time, intervals, counter source, disk prefixes, notice
-// time, dry run and calibration minutes. Returns false, with
-// thresholds, expiry time, intervals, counter source, disk prefixes and the
-// activity sources' settings. Returns false, with
-// the setting left alone, when the value is refused.
+// time, dry run, calibration minutes, the activity sources' settings and
+// report paths. Returns false, with the setting left alone, when the value
+// is refused.
 bool setting_value_apply(const setting_descriptor& row, const char* value);

@@ -8,12 +8,14 @@
 #include <string>
 #include <unistd.h>
 
+#include "base/journal.h"
 #include "config/args.h"
 #include "config/config_file.h"
 #include "base/settings.h"
 #include "calibrate/notice.h"
 #include "core/watch.h"
 #include "devices/watcher.h"
+#include "report/config_print.h"
 
 const char* const default_system_config_path = "/etc/lullwatcher/lullwatcher.conf";
 const char* system_config_path = default_system_config_path;
@@ -35,7 +37,7 @@ bool read_default_config()
     }
     const int result = read_config(system_config_path);
     if (result == -1)
-        printf("設定ファイルの読み込み失敗:%s\n", system_config_path);
+        printf("%s設定ファイルの読み込み失敗:%s\n", journal_prefix(journal_warning), system_config_path);
     return result != config_read_refused;
 }
 
@@ -85,10 +87,25 @@ int lullwatcher_main(int argc, char** argv)
     (void)setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer);
     watch_signals_install();
 
-    if (argc <= 1 ? !read_default_config() : arg_anal(argc, argv) < 0)
-        return -1;
+    // "-t" reads exactly what a start would: alone, the file search.
+    const int test_options = arg_test_config_count(argc, argv);
+    if (argc - 1 <= test_options) {
+        if (!read_default_config())
+            return -1;
+    } else {
+        const int parsed = arg_anal(argc, argv);
+        if (parsed == arg_finished)
+            return arg_exit_status;
+        if (parsed < 0)
+            return -1;
+    }
 
-    if (!time_settings_valid())
+    const bool times_valid = time_settings_valid();
+    if (test_options > 0) {
+        test_config_print();
+        return times_valid ? 0 : -1;
+    }
+    if (!times_valid)
         return -1;
 
     start_device_watchers();

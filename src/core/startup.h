@@ -8,6 +8,9 @@ extern const char* const default_system_config_path;
 
 // The whole program: returns 0 after the watch loop ended, -1 when the
 // command line was refused, help was printed or the times are inconsistent.
+// With "-t" it prints the settings instead of watching and returns 0, or -1
+// when a start would be refused; "--status" and "--version" return their
+// own exit status.
 int lullwatcher_main(int argc, char** argv);
 
 // Reads "lullwatcher.conf" from the working directory, else the system file.

@@ -20,6 +20,7 @@
 #include "core/command.h"
 #include "core/startup.h"
 #include "devices/watcher.h"
+#include "report/report.h"
 #include "sampling/drive.h"
 #include "sampling/traffic.h"
 
@@ -62,6 +63,11 @@ int64_t real_monotonic_ms()
 int64_t real_boottime_ms()
 {
     return clock_ms(CLOCK_BOOTTIME);
+}
+
+time_t real_unix_time()
+{
+    return time(nullptr);
 }
 
 void ignore_signal(int) {}
@@ -143,16 +149,19 @@ void restart_after_suspend(loop_timing& t)
     (void)fflush(stdout);
 }
 
-// One check: idle periods add the seconds that really passed since the
-// previous check. Returns false when the loop must end.
-bool watch_check(loop_timing& t)
+// One check's verdict: idle periods add the seconds that really passed
+// since the previous check. Returns false when the loop must end.
+bool check_verdict(loop_timing& t, activity_check& check)
 {
-    activity_check check;
+    // Reports: every sampled growth is taken before the checks clear it.
+    report_take_growth();
     device_check(check);
     if (network_watched())
         traffic_data_check(check);
     if (disk_watched())
         drive_data_check(check);
+    // Reports: each record over its threshold, after the devices' reasons.
+    report_add_growth_reasons(check);
     // Sessions, inhibitor locks, processes, CPU, connections and the check
     // command, each only while switched on; their texts follow the others.
     activity_sources_check(check);
@@ -177,12 +186,22 @@ bool watch_check(loop_timing& t)
     }
     shutdown_proc();
     t.notice_standing = false;
+    report_expiry();
     if (settings.watch_roop <= 0)
         return false;
     // Counting starts again once the action has ended.
     idle_time = 0;
     t.credited_until = watch_monotonic_ms();
     return true;
+}
+
+// One check, and the reports of it whatever its way out.
+bool watch_check(loop_timing& t)
+{
+    activity_check check;
+    const bool go_on = check_verdict(t, check);
+    report_check(check, idle_time, watch_unix_time());
+    return go_on;
 }
 
 // What one run of the loop does at each pass and at each check; check
@@ -214,6 +233,7 @@ bool run_loop(const loop_steps& steps)
             t.window_elapsed -= settings.check_interval;
         }
         device_operation_disp_done.store(0);
+        report_pass();
         (void)fflush(stdout);
         watch_sleep(static_cast<unsigned>(settings.disp_interval));
     }
@@ -238,6 +258,7 @@ int watch_idle_time()
 
 int64_t (*watch_monotonic_ms)() = real_monotonic_ms;
 int64_t (*watch_boottime_ms)() = real_boottime_ms;
+time_t (*watch_unix_time)() = real_unix_time;
 
 void real_watch_sleep(unsigned seconds)
 {
@@ -296,7 +317,9 @@ void watch_signals_install()
 void watch_start()
 {
     print_banner();
+    report_start(watch_unix_time());
     (void)run_loop({watch_pass, watch_check});
+    report_end();
     (void)fflush(stdout);
 }
 
@@ -334,6 +357,7 @@ void core_reset()
     watch_sleep = real_watch_sleep;
     watch_monotonic_ms = real_monotonic_ms;
     watch_boottime_ms = real_boottime_ms;
+    watch_unix_time = real_unix_time;
     expiry_runner = run_command;
     system_config_path = default_system_config_path;
 }

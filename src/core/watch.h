@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 
 // Idle seconds counted so far.
 int watch_idle_time();
@@ -16,6 +17,8 @@ void real_watch_sleep(unsigned seconds);
 // the boot-time clock runs on.
 extern int64_t (*watch_monotonic_ms)();
 extern int64_t (*watch_boottime_ms)();
+// The wall clock, in Unix seconds, that the reports show; tests replace it.
+extern time_t (*watch_unix_time)();
 
 // Makes SIGTERM, SIGINT and SIGHUP end the loop at its next pass (waking its
 // sleep), and makes a write to a closed pipe fail instead of ending the
@@ -42,6 +45,6 @@ void watch_calibrate(int minutes);
 void shutdown_proc();
 
 // Puts the state and seams of the core back to their start: the idle time,
-// a received stop signal, the loop's sleep and clocks, the expiry runner and
-// the system configuration path.
+// a received stop signal, the loop's sleep and clocks (the wall clock too),
+// the expiry runner and the system configuration path.
 void core_reset();

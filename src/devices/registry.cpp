@@ -5,6 +5,7 @@
 #include <mutex>
 #include <string>
 
+#include "base/journal.h"
 #include "base/streams.h"
 #include "base/text_escape.h"
 
@@ -228,7 +229,7 @@ void add_device_by_device_name(const char* name)
     if (may_be_listed(name) && entry_append("", name) != nullptr)
         printf("デバイス %s の追加を保留 (接続待ち)\n", shown.c_str());
     else
-        printf("デバイス %s の追加に失敗\n", shown.c_str());
+        printf("%sデバイス %s の追加に失敗\n", journal_prefix(journal_warning), shown.c_str());
 }
 
 void add_device_by_event_name(const char* event)
@@ -243,7 +244,7 @@ void add_device_by_event_name(const char* event)
     if (added != nullptr)
         printf("デバイス %s の追加に成功 (%s)\n", text_escape(name).c_str(), shown_event.c_str());
     else
-        printf("デバイス %s の追加に失敗\n", shown_event.c_str());
+        printf("%sデバイス %s の追加に失敗\n", journal_prefix(journal_warning), shown_event.c_str());
 }
 
 device_lookup device_entry_lookup(device_entry* entry)

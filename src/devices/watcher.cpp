@@ -11,6 +11,7 @@
 #include <sanitizer/asan_interface.h>
 #endif
 
+#include "base/journal.h"
 #include "base/progress.h"
 #include "base/settings.h"
 #include "base/text_escape.h"
@@ -83,7 +84,7 @@ int open_device(watcher_state& w, bool try_open)
             if (fd >= 0)
                 return fd;
         }
-        printf("event読み込みエラー(%s 監視失敗)\n", w.shown);
+        printf("%sevent読み込みエラー(%s 監視失敗)\n", journal_prefix(journal_error), w.shown);
         watcher_retry_sleep(retry_pause_seconds);
         try_open = follow_device(w);
     }
@@ -118,12 +119,13 @@ void read_events(int fd, watcher_state& w)
     for (;;) {
         const ssize_t got = read(fd, w.events, sizeof w.events);
         if (got <= 0) {
-            printf("event読み込みエラー(%s 監視失敗)\n", w.shown);
+            printf("%sevent読み込みエラー(%s 監視失敗)\n", journal_prefix(journal_error), w.shown);
             watcher_retry_sleep(retry_pause_seconds);
             return;
         }
         if (static_cast<std::size_t>(got) % input_event_size != 0) {
-            printf("event読み込みエラー(%s) size:%d\n", w.shown, static_cast<int>(got));
+            printf("%sevent読み込みエラー(%s) size:%d\n",
+                   journal_prefix(journal_error), w.shown, static_cast<int>(got));
             (void)fflush(stdout);
             continue;
         }
@@ -216,7 +218,7 @@ void device_thread_create()
         entry->thread = 0;
         // No watcher runs for this entry, so its names stay as they are.
         const char* named = entry->event[0] != '\0' || entry->name == nullptr ? entry->event : entry->name;
-        printf("\tevent監視スレッド開始失敗 (%s)\n", text_escape(named).c_str());
+        printf("%s\tevent監視スレッド開始失敗 (%s)\n", journal_prefix(journal_error), text_escape(named).c_str());
     }
 }
 
@@ -235,15 +237,10 @@ void device_check(activity_check& check)
     if (mask == 0)
         return;
     check.busy = true;
-    if (settings.disp_level <= 0)
-        return;
-    if (settings.disp_level == 1) {
-        activity_append_once(check, "(操作あり)");
-        return;
-    }
     // Bit k belongs to the k-th entry; the walk stops at the list's end or
-    // when no higher bit is set.
-    std::string text = "(操作あり:";
+    // when no higher bit is set. Every device that was used gives a reason
+    // token ("input:EVENTNAME"), at any display level.
+    std::string names;
     bool first = true;
     unsigned bit = 0;
     for (const device_entry* entry = device_data; entry != nullptr && bit < 32 && (mask >> bit) != 0;
@@ -252,13 +249,19 @@ void device_check(activity_check& check)
             continue;
         char event[event_name_max + 1];
         device_event_read(entry, event);
+        activity_add_reason(check, std::string("input:") + event);
         if (!first)
-            text += "/";
-        text += text_escape(event);
+            names += "/";
+        names += text_escape(event);
         first = false;
     }
-    text += ")";
-    activity_append_once(check, text.c_str());
+    if (settings.disp_level <= 0)
+        return;
+    if (settings.disp_level == 1) {
+        activity_append_once(check, "(操作あり)");
+        return;
+    }
+    activity_append_once(check, ("(操作あり:" + names + ")").c_str());
 }
 
 void devices_reset()

@@ -36,7 +36,8 @@ void device_thread_delete();
 // Body of a watcher thread; arg is its device_entry. Ends only by
 // cancellation.
 void* device_watch(void* arg);
-// The device check: takes and clears device_operation, reports into check.
+// The device check: takes and clears device_operation, reports into check
+// (its text, and one "input:EVENTNAME" reason per device used).
 void device_check(activity_check& check);
 // Puts the whole module back to its start state: cancels every watcher and
 // waits for it to end, frees every entry, clears the activity bits and puts

@@ -15,6 +15,7 @@
 #include "report/escape.h"
 #include "report/status_file.h"
 #include "sampling/drive.h"
+#include "sampling/ignored_interfaces.h"
 #include "sampling/sources.h"
 #include "sampling/text_scan.h"
 #include "sampling/traffic.h"
@@ -59,12 +60,22 @@ void print_settings()
         printf("// NOT_ROOP なし：満了後も監視を続けます\n");
     printf("COUNTER_SOURCE=%s\n", settings.counter_source == counter_source_kernel ? "kernel" : "command");
     print_text("DISK_PREFIXES=", settings.disk_prefixes);
-    print_path("STATUS_PATH=", settings.status_path);
-    print_path("METRICS_PATH=", settings.metrics_path);
     // A notice before acting and the dry run.
     printf("NOTICE_TIME=%d\n", settings.notice_time / 60);
     print_text("NOTICE_RUN=", settings.notice_run);
     printf("DRY_RUN=%s\n", settings.dry_run != 0 ? "on" : "off");
+    // The activity sources beside the counters and the devices.
+    static const char* const sessions[] = {"off", "any", "active"};
+    const int32_t s = settings.user_sessions;
+    printf("USER_SESSIONS=%s\n", s >= 0 && s <= user_sessions_active ? sessions[s] : "off");
+    printf("INHIBITORS=%s\n", settings.inhibitors != 0 ? "on" : "off");
+    print_text("BUSY_PROCESSES=", settings.busy_processes);
+    printf("CPU_THRESHOLD=%d\n", settings.cpu_threshold);
+    print_text("BUSY_PORTS=", settings.busy_ports);
+    print_text("BUSY_CHECK=", settings.busy_check);
+    print_text("IGNORE_INTERFACES=", settings.ignore_interfaces);
+    print_path("STATUS_PATH=", settings.status_path);
+    print_path("METRICS_PATH=", settings.metrics_path);
 }
 
 // Device names by event handler, from the device listing.
@@ -130,9 +141,10 @@ void print_interfaces()
             continue;
         std::size_t pos = 0;
         const std::string name(next_token(std::string_view(line, static_cast<std::size_t>(colon - line)), pos));
-        const char* why = !network_watched()            ? "監視なし（閾値 0）"
-                          : !interface_is_up(name.c_str()) ? "監視なし（停止中）"
-                                                           : "監視";
+        const char* why = !network_watched()              ? "監視なし（閾値 0）"
+                          : interface_ignored(name)          ? "監視なし（IGNORE_INTERFACES）"
+                          : !interface_is_up(name.c_str())   ? "監視なし（停止中）"
+                                                             : "監視";
         printf("// ネットワーク %s：%s\n", report_escape(name, true).c_str(), why);
     }
 }

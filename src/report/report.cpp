@@ -108,6 +108,15 @@ void report_pass()
         notify_send("WATCHDOG=1");
 }
 
+int report_watchdog_interval_ms()
+{
+    constexpr uint64_t longest_ms = 10000;
+    const uint64_t third_ms = report_state.watchdog_usec / 3000;
+    if (report_state.watchdog_usec == 0 || third_ms > longest_ms)
+        return static_cast<int>(longest_ms);
+    return third_ms == 0 ? 1 : static_cast<int>(third_ms);
+}
+
 void report_end()
 {
     report_state.status.ended = true;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/journal.h"
 #include "base/settings.h"
 #include "sampling/drive_iostat.h"
 #include "sampling/drive_kernel.h"
@@ -29,16 +30,16 @@ void warn_drive(sampler_warning which)
     const std::string prefixes(disk_prefix_list());
     switch (which) {
     case warning_switched:
-        printf("警告：%s の出力から監視対象のディスク（接頭辞：%s）を読み取れないため、以後はカーネルのカウンタ（%s）で監視します。\n",
-               iostat_command, prefixes.c_str(), diskstats_path);
+        printf("%s警告：%s の出力から監視対象のディスク（接頭辞：%s）を読み取れないため、以後はカーネルのカウンタ（%s）で監視します。\n",
+               journal_prefix(journal_warning), iostat_command, prefixes.c_str(), diskstats_path);
         break;
     case warning_nothing_anywhere:
-        printf("警告：%s の出力からもカーネルのカウンタ（%s）からも監視対象のディスク（接頭辞：%s）を読み取れません。ディスクは監視されていません。\n",
-               iostat_command, diskstats_path, prefixes.c_str());
+        printf("%s警告：%s の出力からもカーネルのカウンタ（%s）からも監視対象のディスク（接頭辞：%s）を読み取れません。ディスクは監視されていません。\n",
+               journal_prefix(journal_warning), iostat_command, diskstats_path, prefixes.c_str());
         break;
     case warning_nothing_in_kernel:
-        printf("警告：カーネルのカウンタ（%s）から監視対象のディスク（接頭辞：%s）を読み取れません。ディスクは監視されていません。\n",
-               diskstats_path, prefixes.c_str());
+        printf("%s警告：カーネルのカウンタ（%s）から監視対象のディスク（接頭辞：%s）を読み取れません。ディスクは監視されていません。\n",
+               journal_prefix(journal_warning), diskstats_path, prefixes.c_str());
         break;
     }
 }

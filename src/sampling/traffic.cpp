@@ -2,7 +2,8 @@
 
 #include <cstdio>
 
-#include "activity/interfaces.h"
+#include "sampling/ignored_interfaces.h"
+#include "base/journal.h"
 #include "base/progress.h"
 #include "base/settings.h"
 #include "sampling/sources.h"
@@ -28,16 +29,16 @@ void warn_traffic(sampler_warning which)
 {
     switch (which) {
     case warning_switched:
-        printf("警告：%s の出力からインターフェースを読み取れないため、以後はカーネルのカウンタ（%s）で監視します。\n",
-               ifconfig_command, proc_net_dev_path);
+        printf("%s警告：%s の出力からインターフェースを読み取れないため、以後はカーネルのカウンタ（%s）で監視します。\n",
+               journal_prefix(journal_warning), ifconfig_command, proc_net_dev_path);
         break;
     case warning_nothing_anywhere:
-        printf("警告：%s の出力からもカーネルのカウンタ（%s）からもインターフェースを読み取れません。ネットワークは監視されていません。\n",
-               ifconfig_command, proc_net_dev_path);
+        printf("%s警告：%s の出力からもカーネルのカウンタ（%s）からもインターフェースを読み取れません。ネットワークは監視されていません。\n",
+               journal_prefix(journal_warning), ifconfig_command, proc_net_dev_path);
         break;
     case warning_nothing_in_kernel:
-        printf("警告：カーネルのカウンタ（%s）からインターフェースを読み取れません。ネットワークは監視されていません。\n",
-               proc_net_dev_path);
+        printf("%s警告：カーネルのカウンタ（%s）からインターフェースを読み取れません。ネットワークは監視されていません。\n",
+               journal_prefix(journal_warning), proc_net_dev_path);
         break;
     }
 }

@@ -17,11 +17,11 @@
 
 #include "activity/busy_check.h"
 #include "activity/cpu.h"
-#include "activity/interfaces.h"
 #include "activity/ports.h"
 #include "activity/processes.h"
 #include "activity/source_report.h"
 #include "base/settings.h"
+#include "sampling/ignored_interfaces.h"
 #include "support/test_support.h"
 
 namespace {

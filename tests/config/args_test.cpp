@@ -8,6 +8,7 @@
 #include "config/args.h"
 #include "config/config_helpers.h"
 #include "base/settings.h"
+#include "base/version.h"
 
 namespace {
 
@@ -197,6 +198,24 @@ TEST_F(Args, ActivitySources)
              s.cpu_threshold = 5;
              s.rx_threshold = 7;
          }, 0, ""},
+    });
+}
+
+TEST_F(Args, ReportPaths)
+{
+    const std::string longest(report_path_size - 1, 'p');
+    expect_args_cases({
+        {{"-sp", "/run/s"}, [](settings_record& s) { strcpy(s.status_path, "/run/s"); }, 0, ""},
+        {{"--metrics_path", longest}, [&](settings_record& s) { strcpy(s.metrics_path, longest.c_str()); }, 0, ""},
+        {{"-mp", "/m", "--status_path", "/s", "-mp", "off"}, [](settings_record& s) { strcpy(s.status_path, "/s"); },
+         0, ""},
+        // Cutting would write somewhere nobody named.
+        {{"-sp", longest + "p"}, nullptr, -1, refusal(longest + "p")},
+        {{"-sp", ""}, nullptr, -1, refusal("")},
+        // -t is seen before the parse; here it only keeps the pending value.
+        {{"-sp", "-t", "/s"}, [](settings_record& s) { strcpy(s.status_path, "/s"); }, 0, ""},
+        // An option that does the whole run ends the parse there.
+        {{"--version", "-zz"}, nullptr, arg_finished, std::string("lullwatcher ") + program_version + "\n"},
     });
 }
 

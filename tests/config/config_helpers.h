@@ -47,6 +47,8 @@ inline void expect_settings(const settings_record& want, const std::string& cont
     EXPECT_STREQ(settings.busy_ports, want.busy_ports);
     EXPECT_STREQ(settings.busy_check, want.busy_check);
     EXPECT_STREQ(settings.ignore_interfaces, want.ignore_interfaces);
+    EXPECT_STREQ(settings.status_path, want.status_path);
+    EXPECT_STREQ(settings.metrics_path, want.metrics_path);
 }
 
 // Runs arg_anal on the program name and args; returns what it printed.

@@ -208,6 +208,19 @@ TEST_F(ConfigLines, ActivitySources)
     });
 }
 
+TEST_F(ConfigLines, ReportPaths)
+{
+    expect_cases({
+        {"STATUS_PATH=/run/lullwatcher/status\r\n",
+         [](settings_record& s) { strcpy(s.status_path, "/run/lullwatcher/status"); }, ""},
+        {"METRICS_PATH= /var/lib/node/lw.prom \n", [](settings_record& s) { strcpy(s.metrics_path, "/var/lib/node/lw.prom"); },
+         ""},
+        {"STATUS_PATH=/run/s\nSTATUS_PATH=off\n", nullptr, ""},
+        {"STATUS_PATH=\n", nullptr, "設定ファイルの値に誤りがあります：STATUS_PATH=\n"},
+        {"METRICS_PATH=/a//b\n", nullptr, ""},
+    });
+}
+
 TEST_F(ConfigLines, FileKeyHandsOverWithTheVerbatimPath)
 {
     struct handover_case {

@@ -1,6 +1,9 @@
 // The watch loop driven with a fake sleep and a recording expiry runner.
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -17,6 +20,7 @@
 
 namespace {
 
+std::string ifconfig_command_text;
 std::vector<std::string> commands_run;
 std::vector<int64_t> command_times;  // monotonic seconds at each command
 std::vector<int> idle_at_sleep;
@@ -32,6 +36,8 @@ int64_t monotonic_ms = 0;
 int64_t boottime_ms = 0;
 std::map<size_t, int64_t> slow_pass_ms;
 std::map<size_t, int64_t> suspended_ms;
+// The status file as each sleep began, while one is written.
+std::vector<std::string> status_at_sleep;
 
 int64_t fake_monotonic()
 {
@@ -41,6 +47,18 @@ int64_t fake_monotonic()
 int64_t fake_boottime()
 {
     return boottime_ms;
+}
+
+// The wall clock: 1796731200 when the loop starts, on with the monotonic one.
+time_t fake_unix_time()
+{
+    return static_cast<time_t>(1796731200 + (monotonic_ms - 5000000) / 1000);
+}
+
+std::string file_text(const char* path)
+{
+    std::ifstream in(path);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 int record_command(const char* command_line)
@@ -60,6 +78,8 @@ void record_sleep(unsigned seconds)
         device_operation_disp_done.store(1);
     }
     idle_at_sleep.push_back(watch_idle_time());
+    if (settings.status_path[0] != '\0')
+        status_at_sleep.push_back(file_text(settings.status_path));
     const int64_t ran = seconds * 1000LL + slow_pass_ms[n];
     monotonic_ms += ran;
     boottime_ms += ran + suspended_ms[n];
@@ -77,6 +97,7 @@ protected:
         idle_at_sleep.clear();
         slow_pass_ms.clear();
         suspended_ms.clear();
+        status_at_sleep.clear();
         stop_after_expiries = 1;
         first_sleep_activity = 0;
         // Both clocks far from 0 and from each other, as on a real machine.
@@ -86,6 +107,7 @@ protected:
         watch_sleep = record_sleep;
         watch_monotonic_ms = fake_monotonic;
         watch_boottime_ms = fake_boottime;
+        watch_unix_time = fake_unix_time;
         // No activity source: every period is idle.
         settings.rx_threshold = settings.tx_threshold = 0;
         settings.read_threshold = settings.write_threshold = 0;
@@ -277,6 +299,50 @@ TEST_F(WatchLoop, LineFeedAfterADeviceLineOnlyInThePassThatFollowsIt)
                                "\tネットワーク 閾値：(受信)1 Byte/60秒\n";
     EXPECT_EQ(out, banner + "\n" + lo + "\n継続時間：0分\n" + "\n\n" + lo + "\n継続時間：初期化(操作あり)\n" + "\n" +
                        lo + "\n継続時間：1分\n" + "\n" + lo + "監視満了!!\n");
+}
+
+TEST_F(WatchLoop, StatusFileFollowsIdleAndBusyChecks)
+{
+    // A key press during the first sleep, and eth0 receiving 3565158 bytes
+    // between the first two samples only.
+    const temp_dir dir;
+    const std::string runs = dir.path + "/runs";
+    ifconfig_command_text = "n=$(cat " + runs + " 2>/dev/null || echo 0); echo $((n + 1)) > " + runs +
+                            "; [ $n -eq 0 ] && b=1000 || b=3566158; "
+                            "printf 'eth0: flags=73<UP>\\n        RX packets 5  bytes %d\\n' $b";
+    ifconfig_command = ifconfig_command_text.c_str();
+    ASSERT_EQ(device_data_add("event3"), 0);
+    first_sleep_activity = 0x1;
+    settings.rx_threshold = 1048576;
+    settings.disp_interval = settings.check_interval = 60;
+    settings.exfire_time = 120;
+    settings.watch_roop = -1;
+    snprintf(settings.command, sizeof settings.command, "%s", "true");
+    const std::string status = dir.path + "/status";
+    snprintf(settings.status_path, sizeof settings.status_path, "%s", status.c_str());
+    (void)capture_stdout(watch_start);
+
+    // Idle at 0 s, busy at 60 s, idle at 120 s, then the expiry at 180 s.
+    const std::string reasons = "busy_reasons=input:event3 net:eth0:rx:3565158\n";
+    const std::vector<std::string> expected = {
+        "idle_seconds=0\nexpiry_seconds=120\nseconds_left=120\nchecks=1\nlast_check=1796731200\n"
+        "last_verdict=idle\nlast_busy=0\nbusy_reasons=\nexpiries=0\n",
+        "idle_seconds=0\nexpiry_seconds=120\nseconds_left=120\nchecks=2\nlast_check=1796731260\n"
+        "last_verdict=busy\nlast_busy=1796731260\n" + reasons + "expiries=0\n",
+        "idle_seconds=60\nexpiry_seconds=120\nseconds_left=60\nchecks=3\nlast_check=1796731320\n"
+        "last_verdict=idle\nlast_busy=1796731260\n" + reasons + "expiries=0\n",
+    };
+    ASSERT_EQ(status_at_sleep.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); i++) {
+        EXPECT_NE(status_at_sleep[i].find("\nstate=watching\n"), std::string::npos) << i;
+        EXPECT_NE(status_at_sleep[i].find(expected[i]), std::string::npos) << i << "\n" << status_at_sleep[i];
+    }
+    const std::string last = file_text(status.c_str());
+    EXPECT_NE(last.find("\nstate=ended\n"), std::string::npos) << last;
+    EXPECT_NE(last.find("checks=4\nlast_check=1796731380\nlast_verdict=idle\nlast_busy=1796731260\n" + reasons +
+                        "expiries=1\naction=true\n"),
+              std::string::npos)
+        << last;
 }
 
 TEST(TimeCheck, AcceptsEqualValuesAndRefusesDisorder)

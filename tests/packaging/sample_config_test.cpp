@@ -24,11 +24,12 @@ TEST_F(SampleConfig, ActiveLinesGiveExactlyTheDefaultsSilently)
 {
     // The sample's active lines must carry the defaults, not just leave them
     // alone: a user edits those lines. The package reads the kernel counters,
-    // watches every common kind of disk and honours inhibitor locks.
+    // watches every common kind of disk and honours inhibitor locks and writes the status file.
     const settings_record defaults = settings_with([](settings_record& want) {
         want.counter_source = counter_source_kernel;
         std::strcpy(want.disk_prefixes, "sd,nvme,vd,mmcblk,md");
         want.inhibitors = 1;  // a Debian machine honours inhibitor locks
+        std::strcpy(want.status_path, "/run/lullwatcher/status");
     });
     settings.disp_level = 3;
     settings.disp_interval = 5;
@@ -59,6 +60,7 @@ const char* const config_keys[] = {
     "NOTICE_TIME=", "NOTICE_RUN=", "DRY_RUN=",
     "USER_SESSIONS=", "INHIBITORS=", "BUSY_PROCESSES=", "CPU_THRESHOLD=", "BUSY_PORTS=", "BUSY_CHECK=",
     "IGNORE_INTERFACES=",
+    "STATUS_PATH=", "METRICS_PATH=",
 };
 
 // Every option, short and long, as roff writes it ("\-" for "-").
@@ -77,6 +79,8 @@ const char* const options[] = {
     "\\-us", "\\-\\-user_sessions", "\\-ib", "\\-\\-inhibitors", "\\-bp", "\\-\\-busy_processes",
     "\\-cp", "\\-\\-cpu_threshold", "\\-pt", "\\-\\-busy_ports", "\\-bc", "\\-\\-busy_check",
     "\\-ii", "\\-\\-ignore_interfaces",
+    "\\-sp", "\\-\\-status_path", "\\-mp", "\\-\\-metrics_path", "\\-st", "\\-\\-status",
+    "\\-t", "\\-\\-test_config", "\\-\\-version",
 };
 
 TEST(Documentation, EveryConfigurationKeyIsInTheSampleAndBothFilePages)
@@ -107,10 +111,12 @@ TEST(Documentation, EveryOptionIsInBothProgramPages)
         const std::string as_tag = std::string(".BR ") + option + " ";
         const std::string as_second = std::string("\", \" ") + option + " ";
         const std::string as_last = std::string("\", \" ") + option + "\n";
+        const std::string as_only = std::string(".B ") + option + "\n";  // an option without a short form
         for (const std::string* page : {&page_en, &page_ja}) {
             const bool found = page->find(as_tag) != std::string::npos ||
                                page->find(as_second) != std::string::npos ||
-                               page->find(as_last) != std::string::npos;
+                               page->find(as_last) != std::string::npos ||
+                               page->find(as_only) != std::string::npos;
             EXPECT_TRUE(found) << option << (page == &page_en ? " (en)" : " (ja)");
         }
     }

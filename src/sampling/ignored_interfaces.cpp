@@ -1,6 +1,6 @@
-#include "activity/interfaces.h"
+#include "sampling/ignored_interfaces.h"
 
-#include "activity/source_report.h"
+#include "base/name_list.h"
 #include "base/settings.h"
 
 bool interface_ignored(std::string_view name)
