@@ -144,13 +144,13 @@ bool setting_takes_text(const setting_descriptor& row)
     case kind_counter_source:
     case kind_disk_prefixes:
     case kind_notice_run:
-    case kind_dry_run: return true;
+    case kind_dry_run:
     case kind_user_sessions:
     case kind_inhibitors:
     case kind_busy_processes:
     case kind_busy_ports:
     case kind_busy_check:
-    case kind_ignore_interfaces: return true;
+    case kind_ignore_interfaces:
     case kind_status_path:
     case kind_metrics_path: return true;
     default: return false;
