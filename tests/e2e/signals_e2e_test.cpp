@@ -97,6 +97,12 @@ struct watched_run {
 
 TEST(SignalsE2E, EachStopSignalEndsTheRunWithItsLineAndStatus0)
 {
+#if defined(__SANITIZE_THREAD__)
+    // The ThreadSanitizer runtime defers asynchronous signals to its own
+    // points of delivery, and a signal sent during the hour-long wait is at
+    // times not delivered until it ends; the other builds run this test.
+    GTEST_SKIP() << "signal delivery is deferred under ThreadSanitizer";
+#endif
     // Passes of an hour, really an hour each: only the signal can end the
     // sleep that follows the first check.
     const std::vector<std::string> args = {"-c", "true", "-ex", "60", "-ci", "3600", "-di", "3600",
