@@ -1,6 +1,7 @@
 #include "sampling/counter_table.h"
 
 #include <string>
+#include <vector>
 
 #include "base/streams.h"
 #include "sampling/kernel_file.h"
@@ -24,10 +25,10 @@ void readings_record(const counter_readings& readings, void (*add)(std::string_v
 
 namespace {
 
-// Hands text to parse as a stream.
-int parse_text(counter_parser parse, std::string& text, counter_readings& readings)
+// Hands the size bytes at text to parse as a stream.
+int parse_text(counter_parser parse, char* text, std::size_t size, counter_readings& readings)
 {
-    file_stream in(fmemopen(&text[0], text.size(), "r"));
+    file_stream in(fmemopen(text, size, "r"));
     return in ? parse(in.get(), readings) : 0;
 }
 
@@ -39,21 +40,20 @@ int read_command(const sampler_sources& sources, counter_readings& readings)
     readings.count = 0;
     if (!run_sampler_command(sources.command, command_output) || command_output.empty())
         return 0;
-    const int found = parse_text(sources.parse_command, command_output, readings);
+    const int found = parse_text(sources.parse_command, &command_output[0], command_output.size(), readings);
     if (found <= 0)
         readings.count = 0;  // nothing usable: nothing of it is recorded
     return found;
 }
 
-// A kernel file's whole text, kept from pass to pass so that its storage is.
-std::string kernel_text;
+// Room for a kernel file's whole text, kept from pass to pass.
+std::vector<char> kernel_text;
 
 int read_kernel(const sampler_sources& sources, counter_readings& readings)
 {
     readings.count = 0;
-    if (!kernel_file_read(sources.kernel_path, kernel_text))
-        return 0;
-    return parse_text(sources.parse_kernel, kernel_text, readings);
+    const std::size_t length = kernel_file_read(sources.kernel_path, kernel_text);
+    return length == 0 ? 0 : parse_text(sources.parse_kernel, kernel_text.data(), length, readings);
 }
 
 }  // namespace

@@ -54,17 +54,21 @@ bool whole_disk(std::string_view name)
     return known.first->second;
 }
 
-// Reads the name and the statistics of one line; false when it has not the
-// first seven of them or holds anything but numbers there.
-bool parse_diskstats_line(std::string_view line, std::string_view& name, uint64_t (&fields)[stat_fields_max])
+// Reads the name of one line, and leaves pos after it; false when the two
+// device numbers before it are not numbers.
+bool parse_diskstats_name(std::string_view line, std::size_t& pos, std::string_view& name)
 {
-    std::size_t pos = 0;
     uint64_t number = 0;
     if (!whole_decimal(next_token(line, pos), number) || !whole_decimal(next_token(line, pos), number))
         return false;
     name = next_token(line, pos);
-    if (name.empty())
-        return false;
+    return !name.empty();
+}
+
+// Reads the statistics after the name; false when the line has not the
+// first seven of them or holds anything but numbers there.
+bool parse_diskstats_fields(std::string_view line, std::size_t pos, uint64_t (&fields)[stat_fields_max])
+{
     int count = 0;
     for (std::string_view token = next_token(line, pos); !token.empty() && count < stat_fields_max;
          token = next_token(line, pos)) {
@@ -90,9 +94,13 @@ int parse_diskstats(FILE* in, counter_readings& readings)
     const std::string_view prefixes = disk_prefix_list();
     readings.count = 0;
     while (read_piece(in, line)) {
+        // The name first: the statistics of a disk of another kind (loop,
+        // zram, ...) are not read at all.
+        std::size_t pos = 0;
         std::string_view name;
         uint64_t f[stat_fields_max];
-        if (!parse_diskstats_line(line, name, f) || !disk_prefix_match(prefixes, name))
+        if (!parse_diskstats_name(line, pos, name) || !disk_prefix_match(prefixes, name) ||
+            !parse_diskstats_fields(line, pos, f))
             continue;
         // A disk that never completed a request is left out, as by "iostat".
         if (f[0] == 0 && f[4] == 0 && f[11] == 0 && f[15] == 0)
