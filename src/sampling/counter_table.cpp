@@ -1,6 +1,9 @@
 #include "sampling/counter_table.h"
 
+#include <algorithm>
+#include <numeric>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/streams.h"
@@ -15,6 +18,40 @@ void readings_push(counter_readings& readings, std::string_view name, uint64_t f
     r.name.assign(name.data(), name.size());
     r.first = first;
     r.second = second;
+}
+
+void readings_sort(counter_readings& readings, bool (*less)(const std::string& a, const std::string& b))
+{
+    std::vector<counter_reading>& items = readings.items;
+    const std::size_t n = readings.count;
+    std::size_t i = 1;
+    while (i < n && !less(items[i].name, items[i - 1].name))
+        i++;
+    if (i >= n)
+        return;
+    // order[k]: the index of the reading that belongs at k. Kept from pass
+    // to pass so that its storage is.
+    static std::vector<std::size_t> order;
+    order.resize(n);
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::sort(order.begin(), order.end(),
+              [&items, less](std::size_t a, std::size_t b) { return less(items[a].name, items[b].name); });
+    // Each cycle of the permutation in turn: every place takes the reading
+    // that belongs there, and is marked done.
+    for (std::size_t start = 0; start < n; start++) {
+        if (order[start] == start)
+            continue;
+        counter_reading first = std::move(items[start]);
+        std::size_t at = start;
+        while (order[at] != start) {
+            const std::size_t from = order[at];
+            items[at] = std::move(items[from]);
+            order[at] = at;
+            at = from;
+        }
+        items[at] = std::move(first);
+        order[at] = at;
+    }
 }
 
 void readings_record(const counter_readings& readings, void (*add)(std::string_view, uint64_t, uint64_t))

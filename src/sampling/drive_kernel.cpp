@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <string_view>
 #include <sys/stat.h>
 #include <unordered_map>
@@ -48,10 +49,13 @@ bool whole_disk(std::string_view name)
         whole_disks.clear();
         whole_disks_dir = sys_block_path;
     }
-    const auto known = whole_disks.emplace(std::string(name), false);
-    if (known.second)
-        known.first->second = whole_disk_entry(name);
-    return known.first->second;
+    std::string key(name);  // names are short: no allocation
+    const auto known = whole_disks.find(key);
+    if (known != whole_disks.end())
+        return known->second;
+    const bool whole = whole_disk_entry(name);
+    whole_disks.emplace(std::move(key), whole);
+    return whole;
 }
 
 // Reads the name of one line, and leaves pos after it; false when the two
@@ -108,7 +112,6 @@ int parse_diskstats(FILE* in, counter_readings& readings)
         if (whole_disk(name))
             readings_push(readings, name, f[2] / 2, f[6] / 2);
     }
-    std::sort(readings.items.begin(), readings.items.begin() + static_cast<std::ptrdiff_t>(readings.count),
-              [](const counter_reading& a, const counter_reading& b) { return a.name < b.name; });
+    readings_sort(readings, [](const std::string& a, const std::string& b) { return a < b; });
     return static_cast<int>(readings.count);
 }

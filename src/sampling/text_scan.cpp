@@ -24,6 +24,15 @@ bool whole_decimal(std::string_view text, uint64_t& value)
     if (text.empty())
         return false;
     uint64_t v = 0;
+    if (text.size() < 20) {  // up to 19 digits cannot overflow
+        for (const char c : text) {
+            if (c < '0' || c > '9')
+                return false;
+            v = v * 10 + static_cast<uint64_t>(c - '0');
+        }
+        value = v;
+        return true;
+    }
     for (const char c : text) {
         if (c < '0' || c > '9')
             return false;

@@ -2,6 +2,7 @@
 // /proc/diskstats give the same records as "ifconfig" and "iostat".
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <linux/rtnetlink.h>
@@ -64,6 +65,25 @@ TEST_F(KernelCounters, UpInterfacesInNaturalOrder)
               3);
     EXPECT_EQ(traffic_records(), (std::vector<record_values>{
                                      {"eth2", 30, 0, 31, 0}, {"eth10", 10, 0, 11, 0}, {"wg0", 40, 0, 41, 0}}));
+}
+
+TEST_F(KernelCounters, ReadingsSortedWhateverTheirFirstOrder)
+{
+    // Every order of five readings (cycles of every length): each name keeps
+    // its own values.
+    std::vector<std::string> names = {"a", "b", "c", "d", "e"};
+    do {
+        counter_readings readings;
+        for (const std::string& n : names)
+            readings_push(readings, n, n[0], n[0] + 100u);
+        readings_sort(readings, [](const std::string& a, const std::string& b) { return a < b; });
+        for (std::size_t i = 0; i < names.size(); i++) {
+            const counter_reading& r = readings.items[i];
+            EXPECT_EQ(r.name, std::string(1, static_cast<char>('a' + i)));
+            EXPECT_EQ(r.first, static_cast<uint64_t>(r.name[0]));
+            EXPECT_EQ(r.second, r.name[0] + 100u);
+        }
+    } while (std::next_permutation(names.begin(), names.end()));
 }
 
 TEST_F(KernelCounters, DiskstatsGivesTheRecordsOfIostat)
