@@ -1,6 +1,8 @@
 #include "sampling/counter_table.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cstring>
 #include <numeric>
 #include <string>
 #include <utility>
@@ -58,6 +60,28 @@ void readings_record(const counter_readings& readings, void (*add)(std::string_v
 {
     for (std::size_t i = 0; i < readings.count; i++)
         add(readings.items[i].name, readings.items[i].first, readings.items[i].second);
+}
+
+void print_counter_line(const char* format, const char* name, unsigned long long value)
+{
+    const char* number = strstr(format, "%llu");
+    const std::size_t name_size = strlen(name);
+    char line[512];
+    if (strncmp(format, "%s", 2) != 0 || number == nullptr || strchr(format + 2, '%') != number ||
+        strchr(number + 4, '%') != nullptr || name_size + strlen(format) + 20 > sizeof line) {
+        printf(format, name, value);
+        return;
+    }
+    char* at = line;
+    memcpy(at, name, name_size);
+    at += name_size;
+    memcpy(at, format + 2, static_cast<std::size_t>(number - (format + 2)));
+    at += number - (format + 2);
+    at = std::to_chars(at, line + sizeof line, value).ptr;
+    const std::size_t tail = strlen(number + 4);
+    memcpy(at, number + 4, tail);
+    at += tail;
+    (void)fwrite(line, 1, static_cast<std::size_t>(at - line), stdout);
 }
 
 namespace {

@@ -97,6 +97,12 @@ void counter_table_add(counter_table<Entry>& table, const counter_sides<Entry>& 
         e->*sides[i].total = readings[i];
 }
 
+// printf(format, name, value) for a progress line. The formats all have the
+// shape "%s<text>%llu<text>": such a line is put together here and written
+// with one call, without the format being interpreted again for every
+// line. A format of any other shape goes to printf.
+void print_counter_line(const char* format, const char* name, unsigned long long value);
+
 // Prints each record's lines: the totals when all, the growth of a watched
 // direction (or of every direction when all).
 template <typename Entry>
@@ -105,9 +111,9 @@ void counter_table_disp(const counter_table<Entry>& table, const counter_sides<E
     for (const Entry* e = table.head; e != nullptr; e = e->next) {
         for (const counter_side<Entry>& s : sides) {
             if (all)
-                printf(s.total_line, e->name.c_str(), static_cast<unsigned long long>(e->*s.total));
+                print_counter_line(s.total_line, e->name.c_str(), e->*s.total);
             if (s.threshold != 0 || all)
-                printf(s.increased_line, e->name.c_str(), static_cast<unsigned long long>(e->*s.increased));
+                print_counter_line(s.increased_line, e->name.c_str(), e->*s.increased);
         }
     }
 }

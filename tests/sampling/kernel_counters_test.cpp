@@ -86,6 +86,27 @@ TEST_F(KernelCounters, ReadingsSortedWhateverTheirFirstOrder)
     } while (std::next_permutation(names.begin(), names.end()));
 }
 
+TEST_F(KernelCounters, CounterLinesAsPrintfWritesThem)
+{
+    const std::string long_name(600, 'x');  // longer than the line put together
+    const struct {
+        const char* format;
+        const char* name;
+        unsigned long long value;
+    } cases[] = {
+        {"%s : RX increased bytes : %llu\n", "eth0", 0},
+        {"%s : wtite increased Kbytes : %llu\n", "nvme0n1", 18446744073709551615ull},
+        {"%s : read total Kbytes : %llu\n", "", 42},
+        {"%s : 100%% : %llu\n", "vda", 7},  // any other shape: printf itself
+        {"%s : %llu\n", long_name.c_str(), 12345},
+    };
+    for (const auto& c : cases) {
+        char expected[1024];
+        snprintf(expected, sizeof expected, c.format, c.name, c.value);
+        EXPECT_EQ(capture_stdout([&] { print_counter_line(c.format, c.name, c.value); }), expected) << c.format;
+    }
+}
+
 TEST_F(KernelCounters, DiskstatsGivesTheRecordsOfIostat)
 {
     use_sys_block({"loop0", "loop1", "vda", "zram0"});
