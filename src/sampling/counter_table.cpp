@@ -22,25 +22,16 @@ void readings_push(counter_readings& readings, std::string_view name, uint64_t f
     r.second = second;
 }
 
-void readings_sort(counter_readings& readings, bool (*less)(const std::string& a, const std::string& b))
+namespace {
+
+// Moves each reading to its place: sort_order[k] is the index of the reading
+// that belongs at k. Each cycle of the permutation in turn; every place
+// takes the reading that belongs there and is marked done.
+void move_into_order(std::vector<counter_reading>& items, const std::vector<std::size_t>& sort_order)
 {
-    std::vector<counter_reading>& items = readings.items;
-    const std::size_t n = readings.count;
-    std::size_t i = 1;
-    while (i < n && !less(items[i].name, items[i - 1].name))
-        i++;
-    if (i >= n)
-        return;
-    // order[k]: the index of the reading that belongs at k. Kept from pass
-    // to pass so that its storage is.
-    static std::vector<std::size_t> order;
-    order.resize(n);
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    std::sort(order.begin(), order.end(),
-              [&items, less](std::size_t a, std::size_t b) { return less(items[a].name, items[b].name); });
-    // Each cycle of the permutation in turn: every place takes the reading
-    // that belongs there, and is marked done.
-    for (std::size_t start = 0; start < n; start++) {
+    static std::vector<std::size_t> order;  // kept from pass to pass so that its storage is
+    order = sort_order;
+    for (std::size_t start = 0; start < order.size(); start++) {
         if (order[start] == start)
             continue;
         counter_reading first = std::move(items[start]);
@@ -54,6 +45,32 @@ void readings_sort(counter_readings& readings, bool (*less)(const std::string& a
         items[at] = std::move(first);
         order[at] = at;
     }
+}
+
+}  // namespace
+
+void readings_sort(counter_readings& readings, bool (*less)(const std::string& a, const std::string& b))
+{
+    std::vector<counter_reading>& items = readings.items;
+    const std::size_t n = readings.count;
+    std::size_t i = 1;
+    while (i < n && !less(items[i].name, items[i - 1].name))
+        i++;
+    if (i >= n)
+        return;
+    bool same = readings.sorted_from.size() == n;
+    for (i = 0; same && i < n; i++)
+        same = items[i].name == readings.sorted_from[i];
+    if (!same) {
+        readings.sorted_from.resize(n);
+        for (i = 0; i < n; i++)
+            readings.sorted_from[i] = items[i].name;
+        readings.sort_order.resize(n);
+        std::iota(readings.sort_order.begin(), readings.sort_order.end(), std::size_t{0});
+        std::sort(readings.sort_order.begin(), readings.sort_order.end(),
+                  [&items, less](std::size_t a, std::size_t b) { return less(items[a].name, items[b].name); });
+    }
+    move_into_order(items, readings.sort_order);
 }
 
 void readings_record(const counter_readings& readings, void (*add)(std::string_view, uint64_t, uint64_t))

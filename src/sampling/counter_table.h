@@ -27,13 +27,20 @@ struct counter_reading {
 struct counter_readings {
     std::vector<counter_reading> items;
     std::size_t count = 0;
+    // The last sort that moved anything: the names in the order read, and
+    // for each place the index (in that order) of the reading that went
+    // there. The next pass that reads the same names in the same order
+    // moves its readings alike without comparing them.
+    std::vector<std::string> sorted_from;
+    std::vector<std::size_t> sort_order;
 };
 
 void readings_push(counter_readings& readings, std::string_view name, uint64_t first, uint64_t second);
 // Puts the readings in the order of less on their names. The names are
-// compared where they stand and each reading moves at most once, so that a
-// long list costs little more than its comparisons; a list already in order
-// (the usual case) costs one comparison per reading.
+// compared where they stand and each reading moves at most once; a list
+// already in order (the usual case) costs one comparison per reading, and
+// the same names read in the same order as at the last sort are moved as
+// then, without sorting.
 void readings_sort(counter_readings& readings, bool (*less)(const std::string& a, const std::string& b));
 // Hands every reading, in order, to add (a sampler's recording function).
 void readings_record(const counter_readings& readings, void (*add)(std::string_view, uint64_t, uint64_t));

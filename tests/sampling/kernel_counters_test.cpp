@@ -69,19 +69,23 @@ TEST_F(KernelCounters, UpInterfacesInNaturalOrder)
 
 TEST_F(KernelCounters, ReadingsSortedWhateverTheirFirstOrder)
 {
-    // Every order of five readings (cycles of every length): each name keeps
-    // its own values.
+    // Every order of five readings (cycles of every length), each read twice
+    // in a row as on two passes (the second moved as the first), and after
+    // another order: each name keeps its own values.
     std::vector<std::string> names = {"a", "b", "c", "d", "e"};
+    counter_readings readings;
     do {
-        counter_readings readings;
-        for (const std::string& n : names)
-            readings_push(readings, n, n[0], n[0] + 100u);
-        readings_sort(readings, [](const std::string& a, const std::string& b) { return a < b; });
-        for (std::size_t i = 0; i < names.size(); i++) {
-            const counter_reading& r = readings.items[i];
-            EXPECT_EQ(r.name, std::string(1, static_cast<char>('a' + i)));
-            EXPECT_EQ(r.first, static_cast<uint64_t>(r.name[0]));
-            EXPECT_EQ(r.second, r.name[0] + 100u);
+        for (int pass = 0; pass < 2; pass++) {
+            readings.count = 0;
+            for (const std::string& n : names)
+                readings_push(readings, n, n[0] + pass, n[0] + 100u);
+            readings_sort(readings, [](const std::string& a, const std::string& b) { return a < b; });
+            for (std::size_t i = 0; i < names.size(); i++) {
+                const counter_reading& r = readings.items[i];
+                EXPECT_EQ(r.name, std::string(1, static_cast<char>('a' + i)));
+                EXPECT_EQ(r.first, static_cast<uint64_t>(r.name[0] + pass));
+                EXPECT_EQ(r.second, r.name[0] + 100u);
+            }
         }
     } while (std::next_permutation(names.begin(), names.end()));
 }
