@@ -1,6 +1,12 @@
 #include "sampling/counter_table.h"
 
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <numeric>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "base/streams.h"
 #include "sampling/kernel_file.h"
@@ -16,18 +22,91 @@ void readings_push(counter_readings& readings, std::string_view name, uint64_t f
     r.second = second;
 }
 
+namespace {
+
+// Moves each reading to its place: sort_order[k] is the index of the reading
+// that belongs at k. Each cycle of the permutation in turn; every place
+// takes the reading that belongs there and is marked done.
+void move_into_order(std::vector<counter_reading>& items, const std::vector<std::size_t>& sort_order)
+{
+    static std::vector<std::size_t> order;  // kept from pass to pass so that its storage is
+    order = sort_order;
+    for (std::size_t start = 0; start < order.size(); start++) {
+        if (order[start] == start)
+            continue;
+        counter_reading first = std::move(items[start]);
+        std::size_t at = start;
+        while (order[at] != start) {
+            const std::size_t from = order[at];
+            items[at] = std::move(items[from]);
+            order[at] = at;
+            at = from;
+        }
+        items[at] = std::move(first);
+        order[at] = at;
+    }
+}
+
+}  // namespace
+
+void readings_sort(counter_readings& readings, bool (*less)(const std::string& a, const std::string& b))
+{
+    std::vector<counter_reading>& items = readings.items;
+    const std::size_t n = readings.count;
+    std::size_t i = 1;
+    while (i < n && !less(items[i].name, items[i - 1].name))
+        i++;
+    if (i >= n)
+        return;
+    bool same = readings.sorted_from.size() == n;
+    for (i = 0; same && i < n; i++)
+        same = items[i].name == readings.sorted_from[i];
+    if (!same) {
+        readings.sorted_from.resize(n);
+        for (i = 0; i < n; i++)
+            readings.sorted_from[i] = items[i].name;
+        readings.sort_order.resize(n);
+        std::iota(readings.sort_order.begin(), readings.sort_order.end(), std::size_t{0});
+        std::sort(readings.sort_order.begin(), readings.sort_order.end(),
+                  [&items, less](std::size_t a, std::size_t b) { return less(items[a].name, items[b].name); });
+    }
+    move_into_order(items, readings.sort_order);
+}
+
 void readings_record(const counter_readings& readings, void (*add)(std::string_view, uint64_t, uint64_t))
 {
     for (std::size_t i = 0; i < readings.count; i++)
         add(readings.items[i].name, readings.items[i].first, readings.items[i].second);
 }
 
+void print_counter_line(const char* format, const char* name, unsigned long long value)
+{
+    const char* number = strstr(format, "%llu");
+    const std::size_t name_size = strlen(name);
+    char line[512];
+    if (strncmp(format, "%s", 2) != 0 || number == nullptr || strchr(format + 2, '%') != number ||
+        strchr(number + 4, '%') != nullptr || name_size + strlen(format) + 20 > sizeof line) {
+        printf(format, name, value);
+        return;
+    }
+    char* at = line;
+    memcpy(at, name, name_size);
+    at += name_size;
+    memcpy(at, format + 2, static_cast<std::size_t>(number - (format + 2)));
+    at += number - (format + 2);
+    at = std::to_chars(at, line + sizeof line, value).ptr;
+    const std::size_t tail = strlen(number + 4);
+    memcpy(at, number + 4, tail);
+    at += tail;
+    (void)fwrite(line, 1, static_cast<std::size_t>(at - line), stdout);
+}
+
 namespace {
 
-// Hands text to parse as a stream.
-int parse_text(counter_parser parse, std::string& text, counter_readings& readings)
+// Hands the size bytes at text to parse as a stream.
+int parse_text(counter_parser parse, char* text, std::size_t size, counter_readings& readings)
 {
-    file_stream in(fmemopen(&text[0], text.size(), "r"));
+    file_stream in(fmemopen(text, size, "r"));
     return in ? parse(in.get(), readings) : 0;
 }
 
@@ -39,21 +118,20 @@ int read_command(const sampler_sources& sources, counter_readings& readings)
     readings.count = 0;
     if (!run_sampler_command(sources.command, command_output) || command_output.empty())
         return 0;
-    const int found = parse_text(sources.parse_command, command_output, readings);
+    const int found = parse_text(sources.parse_command, &command_output[0], command_output.size(), readings);
     if (found <= 0)
         readings.count = 0;  // nothing usable: nothing of it is recorded
     return found;
 }
 
-// A kernel file's whole text, kept from pass to pass so that its storage is.
-std::string kernel_text;
+// Room for a kernel file's whole text, kept from pass to pass.
+std::vector<char> kernel_text;
 
 int read_kernel(const sampler_sources& sources, counter_readings& readings)
 {
     readings.count = 0;
-    if (!kernel_file_read(sources.kernel_path, kernel_text))
-        return 0;
-    return parse_text(sources.parse_kernel, kernel_text, readings);
+    const std::size_t length = kernel_file_read(sources.kernel_path, kernel_text);
+    return length == 0 ? 0 : parse_text(sources.parse_kernel, kernel_text.data(), length, readings);
 }
 
 }  // namespace

@@ -27,9 +27,21 @@ struct counter_reading {
 struct counter_readings {
     std::vector<counter_reading> items;
     std::size_t count = 0;
+    // The last sort that moved anything: the names in the order read, and
+    // for each place the index (in that order) of the reading that went
+    // there. The next pass that reads the same names in the same order
+    // moves its readings alike without comparing them.
+    std::vector<std::string> sorted_from;
+    std::vector<std::size_t> sort_order;
 };
 
 void readings_push(counter_readings& readings, std::string_view name, uint64_t first, uint64_t second);
+// Puts the readings in the order of less on their names. The names are
+// compared where they stand and each reading moves at most once; a list
+// already in order (the usual case) costs one comparison per reading, and
+// the same names read in the same order as at the last sort are moved as
+// then, without sorting.
+void readings_sort(counter_readings& readings, bool (*less)(const std::string& a, const std::string& b));
 // Hands every reading, in order, to add (a sampler's recording function).
 void readings_record(const counter_readings& readings, void (*add)(std::string_view, uint64_t, uint64_t));
 
@@ -92,6 +104,12 @@ void counter_table_add(counter_table<Entry>& table, const counter_sides<Entry>& 
         e->*sides[i].total = readings[i];
 }
 
+// printf(format, name, value) for a progress line. The formats all have the
+// shape "%s<text>%llu<text>": such a line is put together here and written
+// with one call, without the format being interpreted again for every
+// line. A format of any other shape goes to printf.
+void print_counter_line(const char* format, const char* name, unsigned long long value);
+
 // Prints each record's lines: the totals when all, the growth of a watched
 // direction (or of every direction when all).
 template <typename Entry>
@@ -100,9 +118,9 @@ void counter_table_disp(const counter_table<Entry>& table, const counter_sides<E
     for (const Entry* e = table.head; e != nullptr; e = e->next) {
         for (const counter_side<Entry>& s : sides) {
             if (all)
-                printf(s.total_line, e->name.c_str(), static_cast<unsigned long long>(e->*s.total));
+                print_counter_line(s.total_line, e->name.c_str(), e->*s.total);
             if (s.threshold != 0 || all)
-                printf(s.increased_line, e->name.c_str(), static_cast<unsigned long long>(e->*s.increased));
+                print_counter_line(s.increased_line, e->name.c_str(), e->*s.increased);
         }
     }
 }

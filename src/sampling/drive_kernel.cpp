@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <string_view>
 #include <sys/stat.h>
 #include <unordered_map>
@@ -48,23 +49,30 @@ bool whole_disk(std::string_view name)
         whole_disks.clear();
         whole_disks_dir = sys_block_path;
     }
-    const auto known = whole_disks.emplace(std::string(name), false);
-    if (known.second)
-        known.first->second = whole_disk_entry(name);
-    return known.first->second;
+    std::string key(name);  // names are short: no allocation
+    const auto known = whole_disks.find(key);
+    if (known != whole_disks.end())
+        return known->second;
+    const bool whole = whole_disk_entry(name);
+    whole_disks.emplace(std::move(key), whole);
+    return whole;
 }
 
-// Reads the name and the statistics of one line; false when it has not the
-// first seven of them or holds anything but numbers there.
-bool parse_diskstats_line(std::string_view line, std::string_view& name, uint64_t (&fields)[stat_fields_max])
+// Reads the name of one line, and leaves pos after it; false when the two
+// device numbers before it are not numbers.
+bool parse_diskstats_name(std::string_view line, std::size_t& pos, std::string_view& name)
 {
-    std::size_t pos = 0;
     uint64_t number = 0;
     if (!whole_decimal(next_token(line, pos), number) || !whole_decimal(next_token(line, pos), number))
         return false;
     name = next_token(line, pos);
-    if (name.empty())
-        return false;
+    return !name.empty();
+}
+
+// Reads the statistics after the name; false when the line has not the
+// first seven of them or holds anything but numbers there.
+bool parse_diskstats_fields(std::string_view line, std::size_t pos, uint64_t (&fields)[stat_fields_max])
+{
     int count = 0;
     for (std::string_view token = next_token(line, pos); !token.empty() && count < stat_fields_max;
          token = next_token(line, pos)) {
@@ -89,9 +97,13 @@ int parse_diskstats(FILE* in, counter_readings& readings)
     char line[sample_line_size];
     readings.count = 0;
     while (read_piece(in, line)) {
+        // The name first: the statistics of a disk of another kind (loop,
+        // zram, ...) are not read at all.
+        std::size_t pos = 0;
         std::string_view name;
         uint64_t f[stat_fields_max];
-        if (!parse_diskstats_line(line, name, f) || !disk_name_recorded(name))
+        if (!parse_diskstats_name(line, pos, name) || !disk_name_recorded(name) ||
+            !parse_diskstats_fields(line, pos, f))
             continue;
         // A disk that never completed a request is left out, as by "iostat".
         if (f[0] == 0 && f[4] == 0 && f[11] == 0 && f[15] == 0)
@@ -99,7 +111,6 @@ int parse_diskstats(FILE* in, counter_readings& readings)
         if (whole_disk(name))
             readings_push(readings, name, f[2] / 2, f[6] / 2);
     }
-    std::sort(readings.items.begin(), readings.items.begin() + static_cast<std::ptrdiff_t>(readings.count),
-              [](const counter_reading& a, const counter_reading& b) { return a.name < b.name; });
+    readings_sort(readings, [](const std::string& a, const std::string& b) { return a < b; });
     return static_cast<int>(readings.count);
 }

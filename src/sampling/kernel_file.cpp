@@ -2,8 +2,8 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <string>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 
@@ -14,21 +14,23 @@ struct kept_file {
 
 std::vector<kept_file> kept_files;
 
-// Reads all of fd from offset 0 into content. false on a read error.
-bool read_from_start(int fd, std::string& content)
+// The least room left for each read.
+constexpr std::size_t read_chunk = 16384;
+
+// Reads all of fd from offset 0 into buffer; length is what was read. false
+// on a read error.
+bool read_from_start(int fd, std::vector<char>& buffer, std::size_t& length)
 {
-    content.clear();
+    length = 0;
     for (;;) {
-        const std::size_t old = content.size();
-        content.resize(old + 16384);
-        const ssize_t n = pread(fd, &content[old], 16384, static_cast<off_t>(old));
-        if (n < 0 && errno == EINTR) {
-            content.resize(old);
+        if (buffer.size() - length < read_chunk)
+            buffer.resize(length + read_chunk);
+        const ssize_t n = pread(fd, buffer.data() + length, buffer.size() - length, static_cast<off_t>(length));
+        if (n < 0 && errno == EINTR)
             continue;
-        }
-        content.resize(old + (n > 0 ? static_cast<std::size_t>(n) : 0));
         if (n <= 0)
             return n == 0;
+        length += static_cast<std::size_t>(n);
     }
 }
 
@@ -44,18 +46,18 @@ kept_file* find_kept(const char* path)
 
 }  // namespace
 
-bool kernel_file_read(const char* path, std::string& content)
+std::size_t kernel_file_read(const char* path, std::vector<char>& buffer)
 {
     kept_file* f = find_kept(path);
-    if (f->fd >= 0 && read_from_start(f->fd, content) && !content.empty())
-        return true;
+    std::size_t length = 0;
+    if (f->fd >= 0 && read_from_start(f->fd, buffer, length) && length > 0)
+        return length;
     if (f->fd >= 0)
         close(f->fd);
     f->fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (f->fd >= 0 && read_from_start(f->fd, content) && !content.empty())
-        return true;
-    content.clear();
-    return false;
+    if (f->fd >= 0 && read_from_start(f->fd, buffer, length) && length > 0)
+        return length;
+    return 0;
 }
 
 void kernel_files_close()

@@ -98,9 +98,6 @@ int parse_proc_net_dev(FILE* in, counter_readings& readings)
         if (!interface_is_up(readings.items[readings.count - 1].name.c_str()))
             readings.count--;
     }
-    std::sort(readings.items.begin(), readings.items.begin() + static_cast<std::ptrdiff_t>(readings.count),
-              [](const counter_reading& a, const counter_reading& b) {
-                  return natural_less(a.name.c_str(), b.name.c_str());
-              });
+    readings_sort(readings, [](const std::string& a, const std::string& b) { return natural_less(a.c_str(), b.c_str()); });
     return static_cast<int>(readings.count);
 }

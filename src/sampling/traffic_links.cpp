@@ -6,6 +6,7 @@
 #include <linux/rtnetlink.h>
 #include <net/if.h>
 #include <string>
+#include <utility>
 #include <string_view>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -113,10 +114,13 @@ void interface_links_refresh()
 
 bool interface_link_up(const char* name)
 {
-    const auto known = link_up.emplace(name, false);
-    if (known.second)
-        known.first->second = interface_flags_up(name);
-    return known.first->second;
+    std::string key(name);  // names are short: no allocation
+    const auto known = link_up.find(key);
+    if (known != link_up.end())
+        return known->second;
+    const bool up = interface_flags_up(name);
+    link_up.emplace(std::move(key), up);
+    return up;
 }
 
 void interface_links_forget()

@@ -2,6 +2,7 @@
 // /proc/diskstats give the same records as "ifconfig" and "iostat".
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <linux/rtnetlink.h>
@@ -88,6 +89,50 @@ TEST_F(KernelCounters, IgnoredInterfacesGetNoRecordFromEitherSource)
         for (const auto& record : traffic_records())
             names.push_back(std::get<0>(record));
         EXPECT_EQ(names, c.names) << c.capture;
+    }
+}
+
+TEST_F(KernelCounters, ReadingsSortedWhateverTheirFirstOrder)
+{
+    // Every order of five readings (cycles of every length), each read twice
+    // in a row as on two passes (the second moved as the first), and after
+    // another order: each name keeps its own values.
+    std::vector<std::string> names = {"a", "b", "c", "d", "e"};
+    counter_readings readings;
+    do {
+        for (int pass = 0; pass < 2; pass++) {
+            readings.count = 0;
+            for (const std::string& n : names)
+                readings_push(readings, n, n[0] + pass, n[0] + 100u);
+            readings_sort(readings, [](const std::string& a, const std::string& b) { return a < b; });
+            for (std::size_t i = 0; i < names.size(); i++) {
+                const counter_reading& r = readings.items[i];
+                EXPECT_EQ(r.name, std::string(1, static_cast<char>('a' + i)));
+                EXPECT_EQ(r.first, static_cast<uint64_t>(r.name[0] + pass));
+                EXPECT_EQ(r.second, r.name[0] + 100u);
+            }
+        }
+    } while (std::next_permutation(names.begin(), names.end()));
+}
+
+TEST_F(KernelCounters, CounterLinesAsPrintfWritesThem)
+{
+    const std::string long_name(600, 'x');  // longer than the line put together
+    const struct {
+        const char* format;
+        const char* name;
+        unsigned long long value;
+    } cases[] = {
+        {"%s : RX increased bytes : %llu\n", "eth0", 0},
+        {"%s : wtite increased Kbytes : %llu\n", "nvme0n1", 18446744073709551615ull},
+        {"%s : read total Kbytes : %llu\n", "", 42},
+        {"%s : 100%% : %llu\n", "vda", 7},  // any other shape: printf itself
+        {"%s : %llu\n", long_name.c_str(), 12345},
+    };
+    for (const auto& c : cases) {
+        char expected[1024];
+        snprintf(expected, sizeof expected, c.format, c.name, c.value);
+        EXPECT_EQ(capture_stdout([&] { print_counter_line(c.format, c.name, c.value); }), expected) << c.format;
     }
 }
 
