@@ -200,18 +200,62 @@ child_result child_capture(const char* const* argv, const char* const* env_set, 
     return result;
 }
 
-pid_t shell_spawn_in_group(const char* command_line)
+pid_t shell_spawn_in_group(const char* command_line, bool quiet)
 {
     posix_spawnattr_t attr;
     if (posix_spawnattr_init(&attr) != 0)
         return -1;
+    posix_spawn_file_actions_t actions;
+    if (posix_spawn_file_actions_init(&actions) != 0) {
+        (void)posix_spawnattr_destroy(&attr);
+        return -1;
+    }
+    if (quiet) {
+        (void)posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        (void)posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    }
     child_attributes_set(attr);
     char sh[] = "/bin/sh";
     char dash_c[] = "-c";
     char* argv[] = {sh, dash_c, const_cast<char*>(command_line), nullptr};
     pid_t pid = -1;
-    if (posix_spawn(&pid, sh, nullptr, &attr, argv, environ) != 0)
+    if (posix_spawn(&pid, sh, &actions, &attr, argv, environ) != 0)
         pid = -1;
+    (void)posix_spawn_file_actions_destroy(&actions);
     (void)posix_spawnattr_destroy(&attr);
     return pid;
+}
+
+bool child_wait_deadline(pid_t pid, int deadline_ms, int& status)
+{
+    // A pidfd wakes at the child's end; without one (an old kernel), naps.
+    const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+    const long long deadline = now_ms() + deadline_ms;
+    bool ended = true;
+    for (;;) {
+        const pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid)
+            break;
+        if (done < 0 && errno != EINTR) {
+            status = -1;  // a child that cannot be followed
+            break;
+        }
+        const long long left = deadline - now_ms();
+        if (left <= 0) {
+            ended = false;
+            break;
+        }
+        pollfd pfd{pidfd, POLLIN, 0};
+        if (pidfd < 0 || poll(&pfd, 1, static_cast<int>(left)) < 0)
+            (void)usleep(10000);
+    }
+    if (pidfd >= 0)
+        (void)close(pidfd);
+    if (ended)
+        return true;
+    // The shell and whatever it started, then the shell's own end.
+    (void)kill(-pid, SIGKILL);
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return false;
 }

@@ -32,5 +32,11 @@ child_result child_capture(const char* const* argv, const char* const* env_set, 
 // Starts /bin/sh -c command_line with the process's standard streams and
 // environment, as leader of a new process group, with an empty signal mask
 // and the default action for every signal that this program blocks,
-// handles or ignores. Returns its pid, or -1.
-pid_t shell_spawn_in_group(const char* command_line);
+// handles or ignores. With quiet, its standard input and output are
+// /dev/null instead. Returns its pid, or -1.
+pid_t shell_spawn_in_group(const char* command_line, bool quiet = false);
+
+// Waits for the child pid until deadline_ms have passed. True with its wait
+// status once it ended (-1 when it cannot be waited for); false when the deadline came first, after its whole
+// process group was killed and the child reaped.
+bool child_wait_deadline(pid_t pid, int deadline_ms, int& status);

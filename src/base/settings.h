@@ -68,6 +68,9 @@ struct settings_record {
 
 extern settings_record settings;
 
+// What the expiry action runs when no command is set, as one command line.
+constexpr const char* default_expiry_text = "sync; sync; sync; shutdown -h now";
+
 // Puts every setting back to its default.
 void settings_reset();
 

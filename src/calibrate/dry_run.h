@@ -1,9 +1,6 @@
 // The dry run: at expiry, say which command would run instead of running it.
 #pragma once
 
-// What the expiry action runs when no command is set.
-constexpr const char* default_expiry_text = "sync; sync; sync; shutdown -h now";
-
 // Called by the expiry action after its first line. With dry_run set, prints
 // one line naming the command that would run (the configured one or the
 // default sequence) and returns true: the caller runs nothing. Without it

@@ -1,9 +1,6 @@
 #include "calibrate/notice.h"
 
-#include <cerrno>
-#include <csignal>
 #include <cstdio>
-#include <ctime>
 #include <sys/wait.h>
 
 #include "base/child.h"
@@ -11,25 +8,6 @@
 #include "base/settings.h"
 
 namespace {
-
-double monotonic_seconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
-
-// Reaps pid; a wait that fails for another reason than a signal counts as
-// a command that could not be followed.
-int wait_blocking(pid_t pid)
-{
-    int status;
-    while (waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR)
-            return -1;
-    }
-    return status;
-}
 
 void print_notice(int idle_seconds)
 {
@@ -46,22 +24,8 @@ int run_in_group(const char* command_line, int deadline_seconds)
     const pid_t pid = shell_spawn_in_group(command_line);
     if (pid < 0)
         return -1;
-    const double deadline = monotonic_seconds() + deadline_seconds;
-    for (;;) {
-        int status;
-        const pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid)
-            return status;
-        if (done < 0 && errno != EINTR)
-            return -1;
-        if (monotonic_seconds() >= deadline)
-            break;
-        const timespec step{0, 10L * 1000 * 1000};  // 10 ms
-        nanosleep(&step, nullptr);
-    }
-    kill(-pid, SIGKILL);
-    (void)wait_blocking(pid);
-    return notice_timed_out;
+    int status = 0;
+    return child_wait_deadline(pid, deadline_seconds * 1000, status) ? status : notice_timed_out;
 }
 
 int run_notice_command(const char* command_line)

@@ -69,7 +69,7 @@ const char* disk_source_name()
 std::string expiry_action_text()
 {
     if (settings.command[0] == '\0')
-        return "sync; sync; sync; shutdown -h now";
+        return default_expiry_text;
     return settings.command;
 }
 

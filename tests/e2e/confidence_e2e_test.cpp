@@ -14,7 +14,7 @@ namespace {
 // jump_at (0: never); lo stays still.
 std::string fake_ifconfig(int jump_at)
 {
-    return "n=0; [ -f \"$0.count\" ] && read n < \"$0.count\"; n=$((n + 1)); echo $n > \"$0.count\"\n"
+    return FAKE_RUN_COUNT
            "rx=$((n * 1000)); [ " + std::to_string(jump_at) + " -gt 0 ] && [ $n -ge " +
            std::to_string(jump_at) + " ] && rx=$((rx + 5000000))\n"
            "printf 'eth0: flags=4163<UP,BROADCAST,RUNNING,MULTICAST>  mtu 1500\\n'\n"
@@ -27,7 +27,7 @@ std::string fake_ifconfig(int jump_at)
 // nvme0n1 writes 300 KB more on every run; the default prefix ("sd") would
 // not watch it.
 const char* const fake_iostat =
-    "n=0; [ -f \"$0.count\" ] && read n < \"$0.count\"; n=$((n + 1)); echo $n > \"$0.count\"\n"
+    FAKE_RUN_COUNT
     "printf 'Linux 6.1.0-28-amd64 (nas) \\t12/07/26 \\t_x86_64_\\t(4 CPU)\\n\\n'\n"
     "printf 'Device             tps    kB_read/s    kB_wrtn/s    kB_dscd/s    kB_read    kB_wrtn    kB_dscd\\n'\n"
     "printf 'nvme0n1          12.41       101.77       188.02        35.96    8841201   %d    0\\n\\n' $((n * 300))\n";

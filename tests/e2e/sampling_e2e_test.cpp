@@ -23,7 +23,7 @@ namespace {
 // Prints eth0 with 1000 more bytes received and 10 more sent each run, and
 // lo unchanged. The run count is kept beside the script.
 const char* const fake_ifconfig =
-    "n=0; [ -f \"$0.count\" ] && read n < \"$0.count\"; n=$((n + 1)); echo $n > \"$0.count\"\n"
+    FAKE_RUN_COUNT
     "printf 'eth0: flags=4163<UP,BROADCAST,RUNNING,MULTICAST>  mtu 1500\\n'\n"
     "printf '        inet 192.0.2.20  netmask 255.255.255.0  broadcast 192.0.2.255\\n'\n"
     "printf '        RX packets %d  bytes %d (x)\\n' $n $((n * 1000))\n"
@@ -34,7 +34,7 @@ const char* const fake_ifconfig =
 // The current sysstat layout: sda reads 600 KB more each run; nvme0n1 is
 // not watched with the default prefix.
 const char* const fake_iostat =
-    "n=0; [ -f \"$0.count\" ] && read n < \"$0.count\"; n=$((n + 1)); echo $n > \"$0.count\"\n"
+    FAKE_RUN_COUNT
     "printf 'Linux 6.1.0-28-amd64 (nas) \\t12/07/26 \\t_x86_64_\\t(4 CPU)\\n\\n'\n"
     "printf 'Device             tps    kB_read/s    kB_wrtn/s    kB_dscd/s    kB_read    kB_wrtn    kB_dscd\\n'\n"
     "printf 'nvme0n1          12.41       101.77       188.02        35.96    %d   16334508    3124020\\n' $((n * 9000))\n"

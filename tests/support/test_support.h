@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+// The opening of a fake command's script: counts its runs in "$0.count"
+// and leaves the count in $n.
+#define FAKE_RUN_COUNT "n=0; [ -f \"$0.count\" ] && read n < \"$0.count\"; n=$((n + 1)); echo $n > \"$0.count\"\n"
+
 // Puts every process-wide value of the program back to its start state:
 // settings, lists, activity bits, idle time and the replaceable seams.
 void reset_program_state();
