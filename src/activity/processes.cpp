@@ -2,14 +2,18 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unistd.h>
 
+#include "activity/process_events.h"
 #include "activity/source_report.h"
 #include "base/settings.h"
 
@@ -78,20 +82,17 @@ bool all_digits(const char* name)
     return true;
 }
 
-}  // namespace
+using process_names = std::map<pid_t, std::string>;  // matching processes by id
 
-void process_check(activity_check& check)
+// Reads every process of proc_root into matching. False when the list
+// cannot be read or holds no process at all (not even this one), which
+// means /proc is not what it should be and is no proof of idleness.
+bool read_all_processes(process_names& matching, char* buf)
 {
-    if (settings.busy_processes[0] == '\0')
-        return;
-    const std::string what = std::string("プロセス一覧（") + proc_root + "）";
+    matching.clear();
     std::unique_ptr<DIR, dir_closer> dir(opendir(proc_root));
-    if (!dir) {
-        source_failed(check, process_health, "process", what.c_str());
-        return;
-    }
-    source_findings found;
-    auto buf = std::make_unique<char[]>(proc_text_size);
+    if (!dir)
+        return false;
     const int root_fd = dirfd(dir.get());
     std::size_t processes = 0;
     errno = 0;
@@ -100,18 +101,107 @@ void process_check(activity_check& check)
             continue;
         // A process that ended since the listing reads as nothing.
         processes++;
-        const std::string_view name = matching_name(root_fd, entry->d_name, buf.get());
+        const std::string_view name = matching_name(root_fd, entry->d_name, buf);
         if (!name.empty())
-            findings_add(found, std::string(name));
+            matching.emplace(static_cast<pid_t>(atoi(entry->d_name)), std::string(name));
         errno = 0;
     }
-    // No process at all (not even this one) means /proc is not what it
-    // should be, which is no proof of idleness.
-    if (errno != 0 || processes == 0) {
+    return errno == 0 && processes > 0;
+}
+
+// Past this many processes to read again, one whole read of /proc is
+// cheaper.
+constexpr std::size_t touched_max = 4096;
+
+// The matching processes, kept between checks while the kernel's process
+// events tell which processes to read again; without them (not root, or a
+// /proc other than the machine's own) every check reads every process.
+struct process_table {
+    int events = -1;
+    bool events_refused = false;
+    bool current = false;      // matching is right as of the events read so far
+    std::string patterns;      // the list matching was made for
+    process_names matching;
+    std::set<pid_t> touched;
+    int root_fd = -1;          // the machine's /proc, for reading one process
+} table;
+
+void table_close()
+{
+    if (table.events >= 0)
+        (void)close(table.events);
+    if (table.root_fd >= 0)
+        (void)close(table.root_fd);
+    table = process_table{};
+}
+
+void read_touched(char* buf)
+{
+    for (const pid_t pid : table.touched) {
+        char id[16];
+        snprintf(id, sizeof id, "%d", static_cast<int>(pid));
+        const std::string_view name = matching_name(table.root_fd, id, buf);
+        if (name.empty())
+            table.matching.erase(pid);  // ended, or no longer matching
+        else
+            table.matching[pid] = std::string(name);
+    }
+    table.touched.clear();
+}
+
+// Brings table.matching up to date. False when /proc cannot answer.
+bool update_table(char* buf)
+{
+    if (table.patterns != settings.busy_processes) {
+        table.patterns = settings.busy_processes;
+        table.current = false;
+    }
+    const bool machine_proc = strcmp(proc_root, proc_root_default) == 0;
+    if (machine_proc && table.events < 0 && !table.events_refused) {
+        table.root_fd = open(proc_root, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        table.events = table.root_fd < 0 ? -1 : process_events_open();
+        table.events_refused = table.events < 0;
+        table.current = false;
+    }
+    const bool following = machine_proc && table.events >= 0;
+    if (following) {
+        const int read = process_events_read(table.events, table.touched);
+        if (read < 0) {  // the socket broke: from now on read everything
+            (void)close(table.events);
+            table.events = -1;
+            table.events_refused = true;
+            table.current = false;
+        } else if (read == 0 || table.touched.size() > touched_max) {
+            table.current = false;
+        }
+        if (table.current && table.events >= 0) {
+            read_touched(buf);
+            return true;
+        }
+    }
+    // Events already read are older than this whole read.
+    table.touched.clear();
+    const bool read_all = read_all_processes(table.matching, buf);
+    table.current = read_all && following && table.events >= 0;
+    return read_all;
+}
+
+}  // namespace
+
+void process_check(activity_check& check)
+{
+    if (settings.busy_processes[0] == '\0')
+        return;
+    const std::string what = std::string("プロセス一覧（") + proc_root + "）";
+    auto buf = std::make_unique<char[]>(proc_text_size);
+    if (!update_table(buf.get())) {
         source_failed(check, process_health, "process", what.c_str());
         return;
     }
     source_answered(process_health, what.c_str());
+    source_findings found;
+    for (const auto& process : table.matching)
+        findings_add(found, process.second);
     findings_report(check, found, "(プロセス実行中)", "process");
 }
 
@@ -119,4 +209,5 @@ void process_reset()
 {
     proc_root = proc_root_default;
     process_health = {};
+    table_close();
 }

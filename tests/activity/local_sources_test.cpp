@@ -10,6 +10,7 @@
 #include <fstream>
 #include <netinet/in.h>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
@@ -18,6 +19,7 @@
 #include "activity/busy_check.h"
 #include "activity/cpu.h"
 #include "activity/ports.h"
+#include "activity/process_events.h"
 #include "activity/processes.h"
 #include "activity/source_report.h"
 #include "base/settings.h"
@@ -100,6 +102,39 @@ TEST_F(Sources, ProcessesByNameOrFirstArgument)
     proc_root = "/nonexistent";
     EXPECT_EQ(run(process_check), "");
     EXPECT_TRUE(check.busy);
+}
+
+// Between whole reads of /proc, processes are followed through the
+// kernel's events: a process renamed after a check, and one that ended.
+TEST_F(Sources, ProcessesFollowedBetweenChecks)
+{
+    const int events = process_events_open();
+    if (events < 0)
+        GTEST_SKIP() << "the kernel's process events need root in the first namespace";
+    close(events);
+    int go[2];
+    ASSERT_EQ(pipe(go), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        char byte;
+        (void)read(go[0], &byte, 1);
+        prctl(PR_SET_NAME, "lw-renamed");
+        pause();
+        _exit(0);
+    }
+    snprintf(settings.busy_processes, busy_processes_size, "lw-renamed");
+    run(process_check);
+    EXPECT_FALSE(check.busy);
+    ASSERT_EQ(write(go[1], "x", 1), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    run(process_check);
+    EXPECT_EQ(check.reasons, strings{"process:lw-renamed"});
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    run(process_check);
+    EXPECT_FALSE(check.busy);
+    close(go[0]);
+    close(go[1]);
 }
 
 TEST_F(Sources, CpuShareAboveTheThreshold)
