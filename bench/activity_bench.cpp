@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <csignal>
 #include <ftw.h>
+#include <spawn.h>
 #include <netinet/in.h>
 #include <string>
 #include <sys/resource.h>
@@ -59,21 +60,16 @@ void remove_tree(const std::string& root)
                FTW_DEPTH | FTW_PHYS);
 }
 
-void run_process_check(benchmark::State& state)
+void BM_ProcessCheckFakeProc(benchmark::State& state)
 {
+    const std::string root = make_fake_proc(process_count);
+    proc_root = root.c_str();
     snprintf(settings.busy_processes, busy_processes_size, "rsync,borg,restic,apt*,dpkg,ffmpeg");
     for (auto _ : state) {
         activity_check check;
         process_check(check);
         benchmark::DoNotOptimize(check.busy);
     }
-}
-
-void BM_ProcessCheckFakeProc(benchmark::State& state)
-{
-    const std::string root = make_fake_proc(process_count);
-    proc_root = root.c_str();
-    run_process_check(state);
     state.counters["processes"] = process_count;
     process_reset();
     remove_tree(root);
@@ -82,7 +78,8 @@ BENCHMARK(BM_ProcessCheckFakeProc)->Unit(benchmark::kMicrosecond);
 
 // This machine's /proc with 1,000 more real processes, followed between
 // checks through the kernel's process events when run as root (each check
-// then reads only the processes that changed).
+// then reads only the processes that changed). Arg: processes started and
+// ended between two checks.
 void BM_ProcessCheckThisMachine(benchmark::State& state)
 {
     std::vector<pid_t> children;
@@ -95,7 +92,22 @@ void BM_ProcessCheckThisMachine(benchmark::State& state)
         if (child > 0)
             children.push_back(child);
     }
-    run_process_check(state);
+    snprintf(settings.busy_processes, busy_processes_size, "rsync,borg,restic,apt*,dpkg,ffmpeg");
+    for (auto _ : state) {
+        state.PauseTiming();
+        // Spawned, so that this process's memory is not left to copy on
+        // write inside the timed check.
+        for (int i = 0; i < state.range(0); i++) {
+            pid_t brief = 0;
+            char* argv[] = {const_cast<char*>("true"), nullptr};
+            if (posix_spawn(&brief, "/bin/true", nullptr, nullptr, argv, environ) == 0)
+                waitpid(brief, nullptr, 0);
+        }
+        state.ResumeTiming();
+        activity_check check;
+        process_check(check);
+        benchmark::DoNotOptimize(check.busy);
+    }
     state.counters["processes"] = static_cast<double>(children.size());
     process_reset();
     for (const pid_t child : children)
@@ -103,7 +115,7 @@ void BM_ProcessCheckThisMachine(benchmark::State& state)
     for (const pid_t child : children)
         waitpid(child, nullptr, 0);
 }
-BENCHMARK(BM_ProcessCheckThisMachine)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ProcessCheckThisMachine)->Arg(0)->Arg(100)->ArgName("started")->Unit(benchmark::kMicrosecond);
 
 // count established connections to one listening port over loopback.
 struct loopback_connections {
@@ -143,10 +155,15 @@ struct loopback_connections {
 
 // Arg 0: the /proc files, 1: socket diagnostics. Arg 1: 1 when the
 // connections' port is listed (all of them match), 0 when only another is.
+// Arg 2: 1 with TCP's open counters read, which spare the walk while no
+// connection opens; 0 without them, as when one opens between every two
+// checks.
 void BM_PortCheck(benchmark::State& state)
 {
     loopback_connections connections(connection_count);
     port_use_netlink = state.range(0) == 1;
+    if (state.range(2) == 0)
+        proc_net_snmp_path = "/nonexistent";
     snprintf(settings.busy_ports, busy_ports_size, "%u", state.range(1) == 1 ? connections.port : 9);
     for (auto _ : state) {
         activity_check check;
@@ -156,7 +173,10 @@ void BM_PortCheck(benchmark::State& state)
     state.counters["connections"] = static_cast<double>(connections.fds.size() / 2);
     port_reset();
 }
-BENCHMARK(BM_PortCheck)->ArgsProduct({{0, 1}, {0, 1}})->ArgNames({"netlink", "listed"})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PortCheck)
+    ->ArgsProduct({{0, 1}, {0, 1}, {0, 1}})
+    ->ArgNames({"netlink", "listed", "counters"})
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -21,14 +21,18 @@
 
 const char* proc_net_tcp_path = proc_net_tcp_path_default;
 const char* proc_net_tcp6_path = proc_net_tcp6_path_default;
+const char* proc_net_snmp_path = proc_net_snmp_path_default;
 bool port_use_netlink = true;
 
 namespace {
 
 source_health port_health;
 
-// The kernel's state number of an established TCP connection.
+// The kernel's state numbers of an established TCP connection and of the
+// states that lead to it: a connection being opened (SYN_SENT, SYN_RECV)
+// and a request not yet answered (NEW_SYN_RECV).
 constexpr unsigned tcp_state_established = 1;
+constexpr unsigned tcp_states_opening = 1u << 2 | 1u << 3 | 1u << 12;
 
 bool port_listed(const std::vector<uint16_t>& ports, uint16_t port)
 {
@@ -113,6 +117,41 @@ bool parse_proc_net_tcp(FILE* in, bool v6, const std::vector<uint16_t>& ports, s
     return true;
 }
 
+bool parse_tcp_counters(FILE* in, tcp_counters& counters)
+{
+    // "Tcp: RtoAlgorithm ... ActiveOpens PassiveOpens ... CurrEstab ..."
+    // then "Tcp: 1 200 ...": the names, then the values in the same order.
+    char names[1024], values[1024];
+    while (fgets(names, sizeof names, in) != nullptr) {
+        if (strncmp(names, "Tcp:", 4) != 0)
+            continue;
+        if (fgets(values, sizeof values, in) == nullptr || strncmp(values, "Tcp:", 4) != 0)
+            return false;
+        int found = 0;
+        char* name_save = nullptr;
+        char* value_save = nullptr;
+        char* name = strtok_r(names + 4, " \n", &name_save);
+        char* value = strtok_r(values + 4, " \n", &value_save);
+        for (; name != nullptr && value != nullptr;
+             name = strtok_r(nullptr, " \n", &name_save), value = strtok_r(nullptr, " \n", &value_save)) {
+            uint64_t* field = strcmp(name, "ActiveOpens") == 0    ? &counters.active_opens
+                              : strcmp(name, "PassiveOpens") == 0 ? &counters.passive_opens
+                              : strcmp(name, "CurrEstab") == 0    ? &counters.established
+                                                                  : nullptr;
+            if (field == nullptr)
+                continue;
+            char* end = nullptr;
+            errno = 0;
+            *field = strtoull(value, &end, 10);
+            if (end == value || *end != '\0' || errno != 0)
+                return false;
+            found++;
+        }
+        return found == 3;
+    }
+    return false;
+}
+
 namespace {
 
 // At most this many ports go into the kernel's filter (the setting holds
@@ -143,8 +182,8 @@ std::size_t port_filter(const std::vector<uint16_t>& ports, inet_diag_bc_op* pro
     return length;
 }
 
-// Sends a dump request for the established TCP sockets whose local port is
-// listed. The older request form dumps IPv4 and IPv6 in one walk of the
+// Sends a dump request for the established and opening TCP sockets whose
+// local port is listed. The older request form dumps IPv4 and IPv6 in one walk of the
 // kernel's table, where the newer asks for one family per walk.
 bool send_diag_request(int fd, const std::vector<uint16_t>& ports)
 {
@@ -160,7 +199,7 @@ bool send_diag_request(int fd, const std::vector<uint16_t>& ports)
     message.header.nlmsg_len = static_cast<uint32_t>(NLMSG_LENGTH(sizeof message.request) + RTA_LENGTH(program_length));
     message.header.nlmsg_type = TCPDIAG_GETSOCK;
     message.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
-    message.request.idiag_states = 1u << tcp_state_established;
+    message.request.idiag_states = 1u << tcp_state_established | tcp_states_opening;
     sockaddr_nl kernel{};
     kernel.nl_family = AF_NETLINK;
     return sendto(fd, &message, message.header.nlmsg_len, 0, reinterpret_cast<sockaddr*>(&kernel), sizeof kernel) ==
@@ -169,7 +208,7 @@ bool send_diag_request(int fd, const std::vector<uint16_t>& ports)
 
 // Reads the replies up to NLMSG_DONE. 1: done, 0: more to read, -1: error.
 int take_diag_replies(const char* data, ssize_t length, const std::vector<uint16_t>& ports,
-                      source_findings& found)
+                      source_findings& found, bool& opening)
 {
     for (auto* h = reinterpret_cast<const nlmsghdr*>(data); NLMSG_OK(h, length); h = NLMSG_NEXT(h, length)) {
         if (h->nlmsg_type == NLMSG_DONE)
@@ -180,8 +219,12 @@ int take_diag_replies(const char* data, ssize_t length, const std::vector<uint16
             continue;
         const auto* msg = static_cast<const inet_diag_msg*>(NLMSG_DATA(h));
         const uint16_t port = ntohs(msg->id.idiag_sport);
-        if (msg->idiag_state == tcp_state_established && port_listed(ports, port))
+        if (!port_listed(ports, port))
+            continue;
+        if (msg->idiag_state == tcp_state_established)
             add_connection(found, port, msg->idiag_family, msg->id.idiag_dst);
+        else
+            opening = true;
     }
     // The kernel builds the rest of the dump only as it is read: once as
     // many connections are found as could be named, the rest is not needed.
@@ -190,8 +233,9 @@ int take_diag_replies(const char* data, ssize_t length, const std::vector<uint16
 
 }  // namespace
 
-bool read_tcp_netlink(const std::vector<uint16_t>& ports, source_findings& found)
+bool read_tcp_netlink(const std::vector<uint16_t>& ports, source_findings& found, bool& opening)
 {
+    opening = false;
     const int fd = socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG);
     if (fd < 0)
         return false;
@@ -204,7 +248,7 @@ bool read_tcp_netlink(const std::vector<uint16_t>& ports, source_findings& found
         const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
         if (n < 0 && errno == EINTR)
             continue;
-        state = n <= 0 ? -1 : take_diag_replies(buffer, n, ports, found);
+        state = n <= 0 ? -1 : take_diag_replies(buffer, n, ports, found, opening);
     }
     (void)close(fd);
     return state == 1;
@@ -222,15 +266,49 @@ bool read_tcp_proc(const std::vector<uint16_t>& ports, source_findings& found)
     return !v6 || parse_proc_net_tcp(v6.get(), true, ports, found);
 }
 
+// Whether the last walk of the kernel's table may stand for this check.
+// Every connection is opened through a counted active or passive open,
+// and one restored established (by checkpoint tools) moves the count of
+// established connections; so while these counters stay as they were, no
+// connection can have appeared. The walk is trusted only when the counters
+// had also stayed the same since the check before it: a connection is
+// counted a moment before the kernel lists it, and a walk in that moment
+// misses it.
+struct quiet_walk {
+    tcp_counters last{};        // read at the last check
+    bool last_read = false;
+    bool trusted = false;       // the last walk found nothing, nothing opening
+    tcp_counters at_walk{};
+    std::vector<uint16_t> ports;  // the ports of that walk
+} quiet;
+
+bool read_tcp_counters_now(tcp_counters& counters)
+{
+    file_stream in(fopen(proc_net_snmp_path, "re"));
+    return in && parse_tcp_counters(in.get(), counters);
+}
+
 bool read_tcp_connections(const std::vector<uint16_t>& ports, source_findings& found)
 {
+    tcp_counters now{};
+    const bool counted = read_tcp_counters_now(now);
+    const bool unchanged = counted && quiet.last_read && now == quiet.last;
+    quiet.last = now;
+    quiet.last_read = counted;
     if (port_use_netlink) {
+        if (quiet.trusted && unchanged && now == quiet.at_walk && ports == quiet.ports)
+            return true;  // nothing opened since a walk that found nothing
         source_findings by_netlink;
-        if (read_tcp_netlink(ports, by_netlink)) {
+        bool opening = false;
+        if (read_tcp_netlink(ports, by_netlink, opening)) {
+            quiet.trusted = unchanged && by_netlink.count == 0 && !opening;
+            quiet.at_walk = now;
+            quiet.ports = ports;
             found = std::move(by_netlink);
             return true;
         }
     }
+    quiet.trusted = false;
     return read_tcp_proc(ports, found);
 }
 
@@ -255,6 +333,8 @@ void port_reset()
 {
     proc_net_tcp_path = proc_net_tcp_path_default;
     proc_net_tcp6_path = proc_net_tcp6_path_default;
+    proc_net_snmp_path = proc_net_snmp_path_default;
     port_use_netlink = true;
     port_health = {};
+    quiet = {};
 }

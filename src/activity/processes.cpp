@@ -53,6 +53,8 @@ ssize_t read_small(int root, const char* pid, const char* name, char* buf, std::
 std::string_view matching_name(int root, const char* pid, char* buf)
 {
     ssize_t n = read_small(root, pid, "comm", buf, proc_text_size);
+    if (n < 0)
+        return {};  // ended, or hidden from this user
     if (n > 0) {
         std::string_view comm(buf, static_cast<std::size_t>(n));
         if (comm.back() == '\n')

@@ -235,6 +235,65 @@ TEST_F(Sources, EstablishedConnectionsOnListedPorts)
     EXPECT_EQ(check.reasons, strings{"port:error"});
 }
 
+// The kernel's table is walked again only when TCP's open counters moved,
+// or when the last walk cannot stand (it followed a move, or found a
+// connection); counters that cannot be read mean a walk every check.
+TEST_F(Sources, ConnectionsWalkedAgainOnlyWhenSomethingOpened)
+{
+    temp_dir dir;
+    const auto snmp = [&](int opens) {
+        return dir.write("snmp", "Ip: Forwarding DefaultTTL\nIp: 1 64\n"
+                                 "Tcp: RtoAlgorithm RtoMin RtoMax MaxConn ActiveOpens PassiveOpens AttemptFails "
+                                 "EstabResets CurrEstab InSegs\nTcp: 1 200 120000 -1 " +
+                                     std::to_string(opens) + " 7 0 0 2 806749\n");
+    };
+    tcp_counters counters;
+    FILE* in = fopen(snmp(41).c_str(), "r");
+    ASSERT_TRUE(parse_tcp_counters(in, counters));
+    fclose(in);
+    EXPECT_TRUE((counters == tcp_counters{41, 7, 2}));
+    const std::string snmp_path = snmp(41);
+    loopback_connection c;
+    ASSERT_TRUE(c.open(AF_INET));
+    snprintf(settings.busy_ports, busy_ports_size, "%u", c.port);
+    sockaddr_in listener{};
+    socklen_t length = sizeof listener;
+    ASSERT_EQ(getsockname(c.listener, reinterpret_cast<sockaddr*>(&listener), &length), 0);
+    // Connected: the pair made at the start or a new one; not: both closed.
+    const auto set_connected = [&](bool connected) {
+        if (!connected || c.server >= 0) {
+            if (!connected && c.server >= 0) {
+                close(c.client);
+                close(c.server);
+                c.client = c.server = -1;
+            }
+            return;
+        }
+        c.client = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        ASSERT_EQ(connect(c.client, reinterpret_cast<sockaddr*>(&listener), length), 0);
+        c.server = accept(c.listener, nullptr, nullptr);
+    };
+    const struct {
+        int opens;  // -1: no counters
+        bool connected, busy;
+    } steps[] = {
+        {41, false, false}, {41, false, false},
+        {41, true, false},   // frozen counters: the walk is not made
+        {42, false, false},  // a walk just after the counters moved
+        {42, true, true},    // does not stand for the next check
+        {42, false, false},  {42, false, false}, {42, true, false},
+        {-1, true, true},    {-1, false, false}, {-1, false, false}, {-1, true, true},
+    };
+    for (std::size_t i = 0; i < std::size(steps); i++) {
+        if (steps[i].opens >= 0)
+            snmp(steps[i].opens);
+        proc_net_snmp_path = steps[i].opens < 0 ? "/nonexistent" : snmp_path.c_str();
+        set_connected(steps[i].connected);
+        EXPECT_EQ(run(port_check), "");
+        EXPECT_EQ(check.busy, steps[i].busy) << "step " << i;
+    }
+}
+
 // Gone or a zombie within a few seconds (a kill is delivered, not awaited).
 bool process_gone(pid_t pid)
 {
