@@ -21,9 +21,13 @@
 #include <unistd.h>
 #include <vector>
 
+#include "activity/busy_check.h"
+#include "activity/cpu.h"
+#include "activity/logind.h"
 #include "activity/ports.h"
 #include "activity/processes.h"
 #include "base/settings.h"
+#include "support/private_bus.h"
 
 namespace {
 
@@ -177,6 +181,68 @@ BENCHMARK(BM_PortCheck)
     ->ArgsProduct({{0, 1}, {0, 1}, {0, 1}})
     ->ArgNames({"netlink", "listed", "counters"})
     ->Unit(benchmark::kMicrosecond);
+
+// Sessions and inhibitor locks from a mock logind on a private bus. The
+// mock answers from Python, so only this process's CPU time counts: the
+// calls, the waits and the reading of the answers. Arg: sessions (each
+// also holding one lock).
+void BM_LogindChecks(benchmark::State& state)
+{
+    if (!private_logind::available()) {
+        state.SkipWithError("dbus-daemon or python3-dbusmock is not installed");
+        return;
+    }
+    private_logind logind;
+    std::vector<int> locks;
+    if (!logind.up()) {
+        state.SkipWithError("the private bus did not start");
+        return;
+    }
+    for (int i = 0; i < state.range(0); i++) {
+        const std::string id = "c" + std::to_string(i);
+        logind.add_session(id.c_str(), ("user" + std::to_string(i)).c_str());
+        locks.push_back(logind.inhibit("sleep", id.c_str(), "block"));
+    }
+    settings.user_sessions = user_sessions_any;
+    settings.inhibitors = 1;
+    for (auto _ : state) {
+        activity_check check;
+        session_check(check);
+        inhibitor_check(check);
+        benchmark::DoNotOptimize(check.busy);
+    }
+    for (const int fd : locks)
+        close(fd);
+    logind_reset();
+}
+BENCHMARK(BM_LogindChecks)->Arg(1)->Arg(10)->ArgName("sessions")->Unit(benchmark::kMicrosecond);
+
+// The CPU share from this machine's /proc/stat.
+void BM_CpuCheck(benchmark::State& state)
+{
+    settings.cpu_threshold = 50;
+    for (auto _ : state) {
+        activity_check check;
+        cpu_check(check);
+        benchmark::DoNotOptimize(check.busy);
+    }
+    cpu_reset();
+}
+BENCHMARK(BM_CpuCheck)->Unit(benchmark::kMicrosecond);
+
+// Starting and awaiting a check command that does nothing (the command's
+// own CPU time is its own, not counted here).
+void BM_CheckCommand(benchmark::State& state)
+{
+    snprintf(settings.busy_check, busy_check_size, "true");
+    for (auto _ : state) {
+        activity_check check;
+        busy_command_check(check);
+        benchmark::DoNotOptimize(check.busy);
+    }
+    busy_command_reset();
+}
+BENCHMARK(BM_CheckCommand)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

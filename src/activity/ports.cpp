@@ -93,7 +93,8 @@ std::vector<uint16_t> parse_port_list(std::string_view list)
     return ports;
 }
 
-bool parse_proc_net_tcp(FILE* in, bool v6, const std::vector<uint16_t>& ports, source_findings& found)
+bool parse_proc_net_tcp(FILE* in, bool v6, const std::vector<uint16_t>& ports, source_findings& found,
+                        bool& opening)
 {
     char line[1024];  // a table line is under 200 bytes
     if (fgets(line, sizeof line, in) == nullptr || strstr(line, "local_address") == nullptr)
@@ -108,8 +109,13 @@ bool parse_proc_net_tcp(FILE* in, bool v6, const std::vector<uint16_t>& ports, s
         uint16_t local_port = 0, peer_port = 0;
         if (!parse_endpoint(p, words, local, local_port) || !parse_endpoint(p, words, peer, peer_port))
             continue;
-        if (strtoul(p, nullptr, 16) != tcp_state_established || !port_listed(ports, local_port))
+        const unsigned long state = strtoul(p, nullptr, 16);
+        if (!port_listed(ports, local_port))
             continue;
+        if (state != tcp_state_established) {
+            opening = opening || (state < 32 && (tcp_states_opening & (1u << state)) != 0);
+            continue;
+        }
         add_connection(found, local_port, v6 ? AF_INET6 : AF_INET, peer);
         if (found.count >= activity_names_max)
             break;  // as many as can be named
@@ -256,14 +262,15 @@ bool read_tcp_netlink(const std::vector<uint16_t>& ports, source_findings& found
 
 namespace {
 
-bool read_tcp_proc(const std::vector<uint16_t>& ports, source_findings& found)
+bool read_tcp_proc(const std::vector<uint16_t>& ports, source_findings& found, bool& opening)
 {
+    opening = false;
     file_stream v4(fopen(proc_net_tcp_path, "re"));
-    if (!v4 || !parse_proc_net_tcp(v4.get(), false, ports, found))
+    if (!v4 || !parse_proc_net_tcp(v4.get(), false, ports, found, opening))
         return false;
     // A kernel without IPv6 has no tcp6 table, and so no such connection.
     file_stream v6(fopen(proc_net_tcp6_path, "re"));
-    return !v6 || parse_proc_net_tcp(v6.get(), true, ports, found);
+    return !v6 || parse_proc_net_tcp(v6.get(), true, ports, found, opening);
 }
 
 // Whether the last walk of the kernel's table may stand for this check.
@@ -295,21 +302,20 @@ bool read_tcp_connections(const std::vector<uint16_t>& ports, source_findings& f
     const bool unchanged = counted && quiet.last_read && now == quiet.last;
     quiet.last = now;
     quiet.last_read = counted;
-    if (port_use_netlink) {
-        if (quiet.trusted && unchanged && now == quiet.at_walk && ports == quiet.ports)
-            return true;  // nothing opened since a walk that found nothing
-        source_findings by_netlink;
-        bool opening = false;
-        if (read_tcp_netlink(ports, by_netlink, opening)) {
-            quiet.trusted = unchanged && by_netlink.count == 0 && !opening;
-            quiet.at_walk = now;
-            quiet.ports = ports;
-            found = std::move(by_netlink);
-            return true;
-        }
+    if (quiet.trusted && unchanged && now == quiet.at_walk && ports == quiet.ports)
+        return true;  // nothing opened since a walk that found nothing
+    source_findings walked;
+    bool opening = false;
+    bool read = port_use_netlink && read_tcp_netlink(ports, walked, opening);
+    if (!read) {
+        walked = {};  // nothing half read counts
+        read = read_tcp_proc(ports, walked, opening);
     }
-    quiet.trusted = false;
-    return read_tcp_proc(ports, found);
+    quiet.trusted = read && unchanged && walked.count == 0 && !opening;
+    quiet.at_walk = now;
+    quiet.ports = ports;
+    found = std::move(walked);
+    return read;
 }
 
 }  // namespace

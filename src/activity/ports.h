@@ -25,9 +25,11 @@ extern bool port_use_netlink;  // false: read the /proc files only
 std::vector<uint16_t> parse_port_list(std::string_view list);
 
 // Adds "PORT:PEER" for every established connection of a /proc/net/tcp
-// (v6 false) or tcp6 stream whose local port is listed. Returns false when
-// the stream is not such a table.
-bool parse_proc_net_tcp(FILE* in, bool v6, const std::vector<uint16_t>& ports, source_findings& found);
+// (v6 false) or tcp6 stream whose local port is listed, and sets opening
+// when one on a listed port is being opened. Returns false when the stream
+// is not such a table.
+bool parse_proc_net_tcp(FILE* in, bool v6, const std::vector<uint16_t>& ports, source_findings& found,
+                        bool& opening);
 
 // The same through one socket-diagnostics dump of IPv4 and IPv6; opening
 // tells whether a connection on a listed port is being opened. Returns
