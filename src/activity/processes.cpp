@@ -89,14 +89,14 @@ using process_names = std::map<pid_t, std::string>;  // matching processes by id
 // Reads every process of proc_root into matching. False when the list
 // cannot be read or holds no process at all (not even this one), which
 // means /proc is not what it should be and is no proof of idleness.
-bool read_all_processes(process_names& matching, char* buf)
+bool read_all_processes(process_names& matching, char* buf, std::size_t& processes)
 {
+    processes = 0;
     matching.clear();
     std::unique_ptr<DIR, dir_closer> dir(opendir(proc_root));
     if (!dir)
         return false;
     const int root_fd = dirfd(dir.get());
-    std::size_t processes = 0;
     errno = 0;
     while (const dirent* entry = readdir(dir.get())) {
         if (!all_digits(entry->d_name))
@@ -111,10 +111,6 @@ bool read_all_processes(process_names& matching, char* buf)
     return errno == 0 && processes > 0;
 }
 
-// Past this many processes to read again, one whole read of /proc is
-// cheaper.
-constexpr std::size_t touched_max = 4096;
-
 // The matching processes, kept between checks while the kernel's process
 // events tell which processes to read again; without them (not root, or a
 // /proc other than the machine's own) every check reads every process.
@@ -125,7 +121,10 @@ struct process_table {
     std::string patterns;      // the list matching was made for
     process_names matching;
     std::set<pid_t> touched;
-    int root_fd = -1;          // the machine's /proc, for reading one process
+    // Processes at the last whole read: past as many to read again, a
+    // whole read is cheaper.
+    std::size_t processes = 0;
+    int root_fd = -1;  // the machine's /proc, for reading one process
 } table;
 
 void table_close()
@@ -163,6 +162,10 @@ bool update_table(char* buf)
         table.root_fd = open(proc_root, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         table.events = table.root_fd < 0 ? -1 : process_events_open();
         table.events_refused = table.events < 0;
+        if (table.events_refused && table.root_fd >= 0) {
+            (void)close(table.root_fd);
+            table.root_fd = -1;
+        }
         table.current = false;
     }
     const bool following = machine_proc && table.events >= 0;
@@ -173,7 +176,7 @@ bool update_table(char* buf)
             table.events = -1;
             table.events_refused = true;
             table.current = false;
-        } else if (read == 0 || table.touched.size() > touched_max) {
+        } else if (read == 0 || table.touched.size() > table.processes) {
             table.current = false;
         }
         if (table.current && table.events >= 0) {
@@ -183,7 +186,7 @@ bool update_table(char* buf)
     }
     // Events already read are older than this whole read.
     table.touched.clear();
-    const bool read_all = read_all_processes(table.matching, buf);
+    const bool read_all = read_all_processes(table.matching, buf, table.processes);
     table.current = read_all && following && table.events >= 0;
     return read_all;
 }
