@@ -105,7 +105,7 @@ bool read_all_processes(process_names& matching, char* buf, std::size_t& process
         processes++;
         const std::string_view name = matching_name(root_fd, entry->d_name, buf);
         if (!name.empty())
-            matching.emplace(static_cast<pid_t>(atoi(entry->d_name)), std::string(name));
+            matching.emplace(static_cast<pid_t>(strtol(entry->d_name, nullptr, 10)), std::string(name));
         errno = 0;
     }
     return errno == 0 && processes > 0;
@@ -140,7 +140,7 @@ void read_touched(char* buf)
 {
     for (const pid_t pid : table.touched) {
         char id[16];
-        snprintf(id, sizeof id, "%d", static_cast<int>(pid));
+        (void)snprintf(id, sizeof id, "%d", static_cast<int>(pid));
         const std::string_view name = matching_name(table.root_fd, id, buf);
         if (name.empty())
             table.matching.erase(pid);  // ended, or no longer matching
