@@ -189,8 +189,8 @@ std::size_t port_filter(const std::vector<uint16_t>& ports, inet_diag_bc_op* pro
 }
 
 // Sends a dump request for the established and opening TCP sockets whose
-// local port is listed. The older request form dumps IPv4 and IPv6 in one walk of the
-// kernel's table, where the newer asks for one family per walk.
+// local port is listed. The older request form dumps IPv4 and IPv6 in one
+// walk of the kernel's table, where the newer asks for one family per walk.
 bool send_diag_request(int fd, const std::vector<uint16_t>& ports)
 {
     struct {
@@ -281,11 +281,12 @@ bool read_tcp_proc(const std::vector<uint16_t>& ports, source_findings& found, b
 // had also stayed the same since the check before it: a connection is
 // counted a moment before the kernel lists it, and a walk in that moment
 // misses it.
+// While trusted, every check since the walk read the same counters, so
+// last also holds those of the walk.
 struct quiet_walk {
     tcp_counters last{};        // read at the last check
     bool last_read = false;
     bool trusted = false;       // the last walk found nothing, nothing opening
-    tcp_counters at_walk{};
     std::vector<uint16_t> ports;  // the ports of that walk
 } quiet;
 
@@ -302,7 +303,7 @@ bool read_tcp_connections(const std::vector<uint16_t>& ports, source_findings& f
     const bool unchanged = counted && quiet.last_read && now == quiet.last;
     quiet.last = now;
     quiet.last_read = counted;
-    if (quiet.trusted && unchanged && now == quiet.at_walk && ports == quiet.ports)
+    if (quiet.trusted && unchanged && ports == quiet.ports)
         return true;  // nothing opened since a walk that found nothing
     source_findings walked;
     bool opening = false;
@@ -312,7 +313,6 @@ bool read_tcp_connections(const std::vector<uint16_t>& ports, source_findings& f
         read = read_tcp_proc(ports, walked, opening);
     }
     quiet.trusted = read && unchanged && walked.count == 0 && !opening;
-    quiet.at_walk = now;
     quiet.ports = ports;
     found = std::move(walked);
     return read;
