@@ -2,7 +2,6 @@
 // argument per NUL-separated part.
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,10 +34,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     fuzz_config_reset();
     int result = 0;
     fuzz_in_own_dir([&] { result = arg_anal(static_cast<int>(args.size()), argv.data()); });
-    if (result != 0 && result != -1)
+    // -st and --version end the start with their own status; nothing else may.
+    if (result != 0 && result != -1 && result != arg_finished)
         abort();
-    if (strnlen(settings.command, sizeof settings.command) == sizeof settings.command ||
-        strnlen(settings.disk_prefixes, sizeof settings.disk_prefixes) == sizeof settings.disk_prefixes)
+    if (!fuzz_settings_terminated())
         abort();
     return 0;
 }

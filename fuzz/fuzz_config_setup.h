@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <string>
 #include <string_view>
@@ -89,6 +90,15 @@ inline void fuzz_config_reset()
     settings_reset();
     devices_reset();
     device_listing_command = "printf 'N: Name=\"k\"\\nH: Handlers=kbd event1 \\n'";
+}
+
+// True when every text setting still ends inside its array.
+inline bool fuzz_settings_terminated()
+{
+    const auto ends = [](const auto& field) { return strnlen(field, sizeof field) < sizeof field; };
+    return ends(settings.command) && ends(settings.disk_prefixes) && ends(settings.notice_run) &&
+           ends(settings.status_path) && ends(settings.metrics_path) && ends(settings.busy_processes) &&
+           ends(settings.busy_ports) && ends(settings.busy_check) && ends(settings.ignore_interfaces);
 }
 
 // True when a text value could name a file outside the private directory:

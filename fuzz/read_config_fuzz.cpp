@@ -1,7 +1,6 @@
 // Fuzzes the configuration file reader: the input is the content of the file.
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <string_view>
 
 #include "config/config_file.h"
@@ -21,8 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     });
     if (result != 1 && result != -1 && result != config_read_refused)
         abort();
-    if (strnlen(settings.command, sizeof settings.command) == sizeof settings.command ||
-        strnlen(settings.disk_prefixes, sizeof settings.disk_prefixes) == sizeof settings.disk_prefixes)
+    if (!fuzz_settings_terminated())
         abort();
     return 0;
 }
