@@ -127,15 +127,6 @@ struct process_table {
     int root_fd = -1;  // the machine's /proc, for reading one process
 } table;
 
-void table_close()
-{
-    if (table.events >= 0)
-        (void)close(table.events);
-    if (table.root_fd >= 0)
-        (void)close(table.root_fd);
-    table = process_table{};
-}
-
 void read_touched(char* buf)
 {
     for (const pid_t pid : table.touched) {
@@ -150,6 +141,26 @@ void read_touched(char* buf)
     table.touched.clear();
 }
 
+// Stops following the kernel's events: from now on every check reads
+// every process.
+void stop_following()
+{
+    if (table.events >= 0)
+        (void)close(table.events);
+    if (table.root_fd >= 0)
+        (void)close(table.root_fd);
+    table.events = -1;
+    table.root_fd = -1;
+    table.events_refused = true;
+    table.current = false;
+}
+
+void table_close()
+{
+    stop_following();
+    table = process_table{};
+}
+
 // Brings table.matching up to date. False when /proc cannot answer.
 bool update_table(char* buf)
 {
@@ -161,25 +172,20 @@ bool update_table(char* buf)
     if (machine_proc && table.events < 0 && !table.events_refused) {
         table.root_fd = open(proc_root, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         table.events = table.root_fd < 0 ? -1 : process_events_open();
-        table.events_refused = table.events < 0;
-        if (table.events_refused && table.root_fd >= 0) {
-            (void)close(table.root_fd);
-            table.root_fd = -1;
-        }
         table.current = false;
+        if (table.events < 0)
+            stop_following();
     }
-    const bool following = machine_proc && table.events >= 0;
+    bool following = machine_proc && table.events >= 0;
     if (following) {
         const int read = process_events_read(table.events, table.touched);
-        if (read < 0) {  // the socket broke: from now on read everything
-            (void)close(table.events);
-            table.events = -1;
-            table.events_refused = true;
-            table.current = false;
+        if (read < 0) {  // the socket broke
+            stop_following();
+            following = false;
         } else if (read == 0 || table.touched.size() > table.processes) {
             table.current = false;
         }
-        if (table.current && table.events >= 0) {
+        if (table.current) {
             read_touched(buf);
             return true;
         }
@@ -187,7 +193,7 @@ bool update_table(char* buf)
     // Events already read are older than this whole read.
     table.touched.clear();
     const bool read_all = read_all_processes(table.matching, buf, table.processes);
-    table.current = read_all && following && table.events >= 0;
+    table.current = read_all && following;
     return read_all;
 }
 
