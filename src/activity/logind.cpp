@@ -203,28 +203,19 @@ void session_check(activity_check& check)
 {
     if (settings.user_sessions == user_sessions_off)
         return;
-    const char* what = "ログインセッション（systemd-logind）";
     source_findings found;
-    if (!sessions_read(found)) {
-        source_failed(check, session_health, "session", what);
-        return;
-    }
-    source_answered(session_health, what);
-    findings_report(check, found, "(ログイン中)", "session");
+    const bool answered = sessions_read(found);
+    source_report(check, session_health, answered, found, "ログインセッション（systemd-logind）", "(ログイン中)",
+                  "session");
 }
 
 void inhibitor_check(activity_check& check)
 {
     if (settings.inhibitors == 0)
         return;
-    const char* what = "抑止ロック（systemd-logind）";
     source_findings found;
-    if (!inhibitors_read(found)) {
-        source_failed(check, inhibitor_health, "inhibitor", what);
-        return;
-    }
-    source_answered(inhibitor_health, what);
-    findings_report(check, found, "(抑止ロック)", "inhibitor");
+    const bool answered = inhibitors_read(found);
+    source_report(check, inhibitor_health, answered, found, "抑止ロック（systemd-logind）", "(抑止ロック)", "inhibitor");
 }
 
 void logind_reset()

@@ -325,14 +325,9 @@ void port_check(activity_check& check)
     const std::vector<uint16_t> ports = parse_port_list(settings.busy_ports);
     if (ports.empty())
         return;
-    const char* what = "TCP接続";
     source_findings found;
-    if (!read_tcp_connections(ports, found)) {
-        source_failed(check, port_health, "port", what);
-        return;
-    }
-    source_answered(port_health, what);
-    findings_report(check, found, "(接続中)", "port");
+    const bool answered = read_tcp_connections(ports, found);
+    source_report(check, port_health, answered, found, "TCP接続", "(接続中)", "port");
 }
 
 void port_reset()

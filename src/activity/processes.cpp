@@ -205,15 +205,12 @@ void process_check(activity_check& check)
         return;
     const std::string what = std::string("プロセス一覧（") + proc_root + "）";
     auto buf = std::make_unique<char[]>(proc_text_size);
-    if (!update_table(buf.get())) {
-        source_failed(check, process_health, "process", what.c_str());
-        return;
-    }
-    source_answered(process_health, what.c_str());
+    const bool answered = update_table(buf.get());
     source_findings found;
-    for (const auto& process : table.matching)
-        findings_add(found, process.second);
-    findings_report(check, found, "(プロセス実行中)", "process");
+    if (answered)
+        for (const auto& process : table.matching)
+            findings_add(found, process.second);
+    source_report(check, process_health, answered, found, what.c_str(), "(プロセス実行中)", "process");
 }
 
 void process_reset()

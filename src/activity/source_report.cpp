@@ -62,3 +62,14 @@ void source_answered(source_health& health, const char* what)
     printf("回復：%sを再び確認できます。\n", what);
     (void)fflush(stdout);
 }
+
+void source_report(activity_check& check, source_health& health, bool answered, const source_findings& found,
+                   const char* what, const char* text, const char* kind)
+{
+    if (!answered) {
+        source_failed(check, health, kind, what);
+        return;
+    }
+    source_answered(health, what);
+    findings_report(check, found, text, kind);
+}
