@@ -3,10 +3,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "base/journal.h"
 
 namespace {
 
@@ -53,4 +56,12 @@ int atomic_file_write(const char* path, std::string_view content, bool sync)
     if (error != 0)
         (void)unlink(temporary.c_str());
     return error;
+}
+
+void atomic_file_publish(const char* path, std::string_view content, bool& failing, const char* what)
+{
+    const int error = atomic_file_write(path, content);
+    if (error != 0 && !failing)
+        printf("%s警告：%sを書き込めません：%s（%s）\n", journal_prefix(journal_warning), what, path, strerror(error));
+    failing = error != 0;
 }

@@ -1,9 +1,7 @@
 #include "report/metrics.h"
 
-#include <cstdio>
 #include <cstring>
 
-#include "base/journal.h"
 #include "base/settings.h"
 #include "report/atomic_file.h"
 
@@ -95,13 +93,6 @@ void metrics_publish()
 {
     if (settings.metrics_path[0] == '\0')
         return;
-    const int error = atomic_file_write(settings.metrics_path, metrics_format(report_state));
-    if (error == 0) {
-        report_state.metrics_failing = false;
-        return;
-    }
-    if (!report_state.metrics_failing)
-        printf("%s警告：メトリクスファイルを書き込めません：%s（%s）\n", journal_prefix(journal_warning),
-               settings.metrics_path, strerror(error));
-    report_state.metrics_failing = true;
+    atomic_file_publish(settings.metrics_path, metrics_format(report_state), report_state.metrics_failing,
+                        "メトリクスファイル");
 }

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "base/journal.h"
 #include "base/settings.h"
 #include "base/version.h"
 #include "report/atomic_file.h"
@@ -106,15 +105,8 @@ void status_publish()
 {
     if (settings.status_path[0] == '\0')
         return;
-    const int error = atomic_file_write(settings.status_path, status_format(report_state.status));
-    if (error == 0) {
-        report_state.status_failing = false;
-        return;
-    }
-    if (!report_state.status_failing)
-        printf("%s警告：状態ファイルを書き込めません：%s（%s）\n", journal_prefix(journal_warning),
-               settings.status_path, strerror(error));
-    report_state.status_failing = true;
+    atomic_file_publish(settings.status_path, status_format(report_state.status), report_state.status_failing,
+                        "状態ファイル");
 }
 
 std::string format_amount(uint64_t bytes)
