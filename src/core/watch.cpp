@@ -13,6 +13,7 @@
 #include "base/activity.h"
 #include "base/progress.h"
 #include "base/settings.h"
+#include "base/stop.h"
 #include "calibrate/calibration_report.h"
 #include "calibrate/dry_run.h"
 #include "calibrate/notice.h"
@@ -27,14 +28,6 @@
 namespace {
 
 int idle_time = 0;
-
-// The stop signal received, 0 while none. Written by the signal handler.
-std::atomic<int> stop_signal{0};
-static_assert(std::atomic<int>::is_always_lock_free, "written by a signal handler");
-
-// A stop signal writes a byte here, so that a sleep that had not yet begun
-// when the signal came ends at once all the same.
-int wake_pipe[2] = {-1, -1};
 
 // The boot-time clock running ahead of the monotonic one by more than this
 // between two passes means that the machine was suspended in between.
@@ -221,7 +214,7 @@ bool run_loop(const loop_steps& steps)
     t.pass_boottime = watch_boottime_ms();
     bool stopped = false;
     for (;;) {
-        if (stop_signal.load() != 0) {
+        if (stop_requested()) {
             stopped = true;
             break;
         }
@@ -239,7 +232,7 @@ bool run_loop(const loop_steps& steps)
     }
     device_thread_delete();
     if (stopped)
-        printf("\n監視終了（シグナル %s を受信）\n", signal_name(stop_signal.load()));
+        printf("\n監視終了（シグナル %s を受信）\n", signal_name(stop_signal_received()));
     return stopped;
 }
 
@@ -264,13 +257,13 @@ void real_watch_sleep(unsigned seconds)
 {
     const int64_t deadline = real_monotonic_ms() + static_cast<int64_t>(seconds) * 1000;
     for (;;) {
-        if (stop_signal.load() != 0)
+        if (stop_requested())
             return;
         const int64_t left = deadline - real_monotonic_ms();
         if (left <= 0)
             return;
         struct timespec timeout = {static_cast<time_t>(left / 1000), static_cast<long>(left % 1000) * 1000000L};
-        struct pollfd wake = {wake_pipe[0], POLLIN, 0};
+        struct pollfd wake = {stop_wake_fd(), POLLIN, 0};
         (void)ppoll(&wake, 1, &timeout, nullptr);
     }
 }
@@ -279,17 +272,12 @@ void (*watch_sleep)(unsigned seconds) = real_watch_sleep;
 
 void watch_stop_request(int signo)
 {
-    int none = 0;
-    (void)stop_signal.compare_exchange_strong(none, signo);
-    if (wake_pipe[1] >= 0 && write(wake_pipe[1], "", 1) < 0) {
-        // Full: a wake-up is already waiting.
-    }
+    stop_request(signo);
 }
 
 void watch_signals_install()
 {
-    if (wake_pipe[0] < 0 && pipe2(wake_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        wake_pipe[0] = wake_pipe[1] = -1;
+    stop_wake_open();
     // Restarted system calls let a sampler's read or a command's wait go on;
     // the sleep's ppoll is never restarted, so the loop sees the signal.
     struct sigaction stop = {};
@@ -353,7 +341,7 @@ void shutdown_proc()
 void core_reset()
 {
     idle_time = 0;
-    stop_signal.store(0);
+    stop_reset();
     watch_sleep = real_watch_sleep;
     watch_monotonic_ms = real_monotonic_ms;
     watch_boottime_ms = real_boottime_ms;
