@@ -1,5 +1,6 @@
-// Text from outside the program (device names from the kernel's listing,
-// names given in the configuration) made safe to print on one line.
+// The one escaper: text from outside the program (names from the kernel,
+// from logind, from processes; values of the settings) made safe to print
+// on one line or write as one value.
 #pragma once
 
 #include <string>

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <initializer_list>
 
-#include "calibrate/notice.h"
+#include "action/notice.h"
 
 namespace {
 

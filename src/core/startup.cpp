@@ -12,7 +12,7 @@
 #include "config/args.h"
 #include "config/config_file.h"
 #include "base/settings.h"
-#include "calibrate/notice.h"
+#include "action/notice.h"
 #include "core/watch.h"
 #include "devices/watcher.h"
 #include "report/config_print.h"

@@ -10,14 +10,14 @@
 
 #include "base/settings.h"
 #include "base/streams.h"
+#include "base/text_escape.h"
 #include "base/version.h"
 #include "devices/registry.h"
-#include "report/escape.h"
 #include "report/status_file.h"
 #include "sampling/drive.h"
 #include "sampling/ignored_interfaces.h"
 #include "sampling/sources.h"
-#include "sampling/text_scan.h"
+#include "base/text_scan.h"
 #include "sampling/traffic.h"
 #include "sampling/traffic_kernel.h"
 #include "sampling/traffic_links.h"
@@ -32,10 +32,10 @@ constexpr std::size_t config_line_max = 254;
 // long line is cut) is announced by a comment line first.
 void print_text(const char* key, std::string_view value)
 {
-    if (value.find("//") != std::string_view::npos || has_control(value) ||
-        strlen(key) + value.size() > config_line_max)
+    const std::string shown = text_escape(value, "\\");
+    if (value.find("//") != std::string_view::npos || shown != value || strlen(key) + value.size() > config_line_max)
         printf("// 注意：次の値は設定ファイルでは同じに読めません\n");
-    printf("%s%s\n", key, report_escape(value, false).c_str());
+    printf("%s%s\n", key, shown.c_str());
 }
 
 void print_path(const char* key, const char* path)
@@ -114,7 +114,7 @@ void print_devices()
     const std::map<std::string, std::string> names = device_names();
     for (const device_entry* d = device_data; d != nullptr; d = d->next) {
         const auto it = names.find(d->event);
-        printf("// %s\n", it == names.end() ? "名前不明" : report_escape(it->second, false).c_str());
+        printf("// %s\n", it == names.end() ? "名前不明" : text_escape(it->second, "\\").c_str());
         print_text("EVENT=", d->event);
     }
 }
@@ -145,7 +145,7 @@ void print_interfaces()
                           : interface_ignored(name)          ? "監視なし（IGNORE_INTERFACES）"
                           : !interface_is_up(name.c_str())   ? "監視なし（停止中）"
                                                              : "監視";
-        printf("// ネットワーク %s：%s\n", report_escape(name, true).c_str(), why);
+        printf("// ネットワーク %s：%s\n", text_escape(name, "\\ ").c_str(), why);
     }
 }
 
@@ -164,7 +164,7 @@ void print_disks()
         const char* why = !disk_watched()                               ? "監視なし（閾値 0）"
                           : !disk_prefix_match(disk_prefix_list(), name) ? "監視なし（DISK_PREFIXES 外）"
                                                                          : "監視";
-        printf("// ディスク %s：%s\n", report_escape(name, true).c_str(), why);
+        printf("// ディスク %s：%s\n", text_escape(name, "\\ ").c_str(), why);
     }
 }
 

@@ -12,7 +12,7 @@
 #include "base/streams.h"
 #include "report/report.h"
 #include "report/status_file.h"
-#include "sampling/text_scan.h"
+#include "base/text_scan.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 #include <cstring>
 
 #include "base/settings.h"
+#include "base/text_escape.h"
 #include "base/version.h"
 #include "report/atomic_file.h"
-#include "report/escape.h"
 #include "sampling/drive.h"
-#include "sampling/text_scan.h"
+#include "base/text_scan.h"
 #include "sampling/traffic.h"
 
 namespace {
@@ -48,7 +48,7 @@ std::string joined_reasons(const status_record& record)
     for (const std::string& token : record.busy_reasons) {
         if (!out.empty())
             out += ' ';
-        out += report_escape(token, true);
+        out += text_escape(token, "\\ ");
     }
     return out;
 }
@@ -90,7 +90,7 @@ std::string status_format(const status_record& record)
     add_number(out, "last_busy", record.last_busy);
     add_line(out, "busy_reasons", joined_reasons(record));
     add_unsigned(out, "expiries", record.expiries);
-    add_line(out, "action", report_escape(expiry_action_text(), false));
+    add_line(out, "action", text_escape(expiry_action_text(), "\\"));
     add_line(out, "dry_run", settings.dry_run != 0 ? "on" : "off");  // the action is only named
     // What the amounts of busy_reasons are compared with.
     add_number(out, "check_interval", settings.check_interval);

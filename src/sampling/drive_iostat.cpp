@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "sampling/drive.h"
-#include "sampling/text_scan.h"
+#include "base/text_scan.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 
 #include "sampling/drive.h"
 #include "sampling/sources.h"
-#include "sampling/text_scan.h"
+#include "base/text_scan.h"
 
 namespace {
 

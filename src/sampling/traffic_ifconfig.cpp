@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-#include "sampling/text_scan.h"
+#include "base/text_scan.h"
 
 namespace {
 

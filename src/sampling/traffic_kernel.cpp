@@ -11,7 +11,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "sampling/text_scan.h"
+#include "base/text_scan.h"
 #include "sampling/traffic_ifconfig.h"
 #include "sampling/traffic_links.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/command.h"
+#include "action/command.h"
 #include "base/settings.h"
 #include "core/startup.h"
 #include "base/progress.h"

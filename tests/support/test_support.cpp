@@ -17,7 +17,7 @@
 
 #include "activity/sources.h"
 #include "calibrate/calibration.h"
-#include "core/command.h"
+#include "action/command.h"
 #include "base/settings.h"
 #include "base/journal.h"
 #include "base/progress.h"

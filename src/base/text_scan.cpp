@@ -1,4 +1,4 @@
-#include "sampling/text_scan.h"
+#include "base/text_scan.h"
 
 bool read_piece(FILE* in, char (&line)[sample_line_size])
 {

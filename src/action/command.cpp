@@ -1,4 +1,4 @@
-#include "core/command.h"
+#include "action/command.h"
 
 #include <cerrno>
 #include <cstdio>

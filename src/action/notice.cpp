@@ -1,4 +1,4 @@
-#include "calibrate/notice.h"
+#include "action/notice.h"
 
 #include <cstdio>
 #include <sys/wait.h>

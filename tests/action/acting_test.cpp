@@ -8,8 +8,8 @@
 #include <unistd.h>
 
 #include "base/settings.h"
-#include "calibrate/dry_run.h"
-#include "calibrate/notice.h"
+#include "action/dry_run.h"
+#include "action/notice.h"
 #include "support/test_support.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include <unistd.h>
 
-#include "core/command.h"
+#include "action/command.h"
 #include "support/test_support.h"
 
 namespace {

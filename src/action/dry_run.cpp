@@ -1,4 +1,4 @@
-#include "calibrate/dry_run.h"
+#include "action/dry_run.h"
 
 #include <cstdio>
 
