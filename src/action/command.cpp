@@ -1,34 +1,34 @@
 #include "action/command.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
-#include <unistd.h>
-
-#include "base/journal.h"
-#include "report/report.h"
 
 #include "base/child.h"
+#include "base/journal.h"
 
 namespace {
 
-// Keeps the service manager's watchdog content while the command runs: an
-// expiry command may take longer than the watchdog period (a backup before
-// the power-off), and a watchdog that fired would kill it with the program.
-// Without a pidfd (an old kernel) the wait below simply blocks.
-void wait_keeping_watchdog(pid_t pid)
+int command_status(const child_outcome& outcome)
 {
-    const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
-    if (pidfd < 0)
-        return;
-    struct pollfd ended = {pidfd, POLLIN, 0};
-    int ready;
-    while ((ready = poll(&ended, 1, report_watchdog_interval_ms())) == 0 || (ready < 0 && errno == EINTR))
-        report_pass();
-    (void)close(pidfd);
+    switch (outcome.result) {
+    case child_done: return outcome.status;
+    case child_timed_out: return command_timed_out;
+    case child_stopped: return command_stopped;
+    default: return command_not_started;
+    }
+}
+
+int run_shell(const char* command_line, int deadline_ms, bool stop_ends_wait)
+{
+    // What was printed so far comes before anything the command prints.
+    (void)fflush(stdout);
+    const shell_command shell(command_line);
+    child_spec spec;
+    spec.argv = shell.argv;
+    spec.io = child_io_inherit;
+    spec.deadline_ms = deadline_ms;
+    spec.stop_ends_wait = stop_ends_wait;
+    return command_status(child_run(spec));
 }
 
 }  // namespace
@@ -37,36 +37,40 @@ int run_command(const char* command_line)
 {
     // In a process group of its own: a Ctrl-C meant for the program does not
     // cut an expiry command short, and the command can be signalled as one.
-    const pid_t pid = shell_spawn_in_group(command_line);
-    if (pid < 0)
-        return -1;
-    wait_keeping_watchdog(pid);
-    int status;
-    while (waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR)
-            return -1;
-    }
-    return status;
+    return run_shell(command_line, 0, false);
+}
+
+int run_in_group(const char* command_line, int deadline_seconds)
+{
+    return run_shell(command_line, deadline_seconds * 1000, true);
 }
 
 int (*expiry_runner)(const char* command_line) = run_command;
 
-bool run_reported(const char* command_line)
+bool command_report(const char* command_line, int status, int deadline_seconds)
 {
-    // What was printed so far comes before anything the command prints.
-    (void)fflush(stdout);
-    const int status = expiry_runner(command_line);
-    if (status == -1) {
-        printf("%sコマンド起動失敗：%s\n", journal_prefix(journal_error), command_line);
+    const char* const mark = journal_prefix(journal_error);
+    if (status == command_stopped)
+        return false;
+    if (status == command_not_started) {
+        printf("%sコマンド起動失敗：%s\n", mark, command_line);
+        return false;
+    }
+    if (status == command_timed_out) {
+        printf("%sコマンド実行失敗：%s（%d 秒で打ち切り）\n", mark, command_line, deadline_seconds);
         return false;
     }
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
         return true;
     if (WIFSIGNALED(status))
-        printf("%sコマンド実行失敗：%s（シグナル %d で終了）\n",
-               journal_prefix(journal_error), command_line, WTERMSIG(status));
+        printf("%sコマンド実行失敗：%s（シグナル %d で終了）\n", mark, command_line, WTERMSIG(status));
     else
-        printf("%sコマンド実行失敗：%s（終了ステータス %d）\n",
-               journal_prefix(journal_error), command_line, WEXITSTATUS(status));
+        printf("%sコマンド実行失敗：%s（終了ステータス %d）\n", mark, command_line, WEXITSTATUS(status));
     return false;
+}
+
+bool run_reported(const char* command_line)
+{
+    (void)fflush(stdout);
+    return command_report(command_line, expiry_runner(command_line), 0);
 }

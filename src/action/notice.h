@@ -3,16 +3,13 @@
 // check calls the action off again.
 #pragma once
 
+#include "action/command.h"
+
 // Seconds the notice command may run before its process group is killed.
 constexpr int notice_deadline_seconds = 10;
 // Result of run_notice_command for a command killed at the deadline.
-constexpr int notice_timed_out = -2;
+constexpr int notice_timed_out = command_timed_out;
 
-// Runs command_line through /bin/sh -c in a process group of its own, with
-// default signal handling, and waits at most deadline_seconds; then kills
-// the group. Returns the wait status, -1 if it could not be started, or
-// notice_timed_out.
-int run_in_group(const char* command_line, int deadline_seconds);
 // run_in_group with notice_deadline_seconds.
 int run_notice_command(const char* command_line);
 
@@ -40,8 +37,5 @@ enum notice_event : int {
 // back below that point.
 notice_event notice_after_check(bool busy, int idle_seconds, bool& standing);
 
-// The start-up time check, including the notice: disp_interval <=
-// check_interval <= exfire_time, and notice_time < exfire_time when a notice
-// is set. On failure prints the refusal (with one more line about the notice
-// when a notice is set) and returns false.
-bool time_check_with_notice();
+// Puts the notice runner back to the real one.
+void notice_reset();

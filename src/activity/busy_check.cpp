@@ -21,12 +21,20 @@ constexpr int shell_not_executable = 126;
 
 check_result run_check_command(const char* command)
 {
-    const pid_t pid = shell_spawn_in_group(command, true);
-    if (pid < 0)
-        return {check_no_start, 0};
-    int status = 0;
-    if (!child_wait_deadline(pid, busy_check_deadline_ms, status))
+    const shell_command shell(command);
+    child_spec spec;
+    spec.argv = shell.argv;
+    spec.io = child_io_quiet;
+    spec.deadline_ms = busy_check_deadline_ms;
+    spec.kill_leftovers = true;
+    const child_outcome outcome = child_run(spec);
+    if (outcome.result == child_timed_out)
         return {check_timed_out, 0};
+    if (outcome.result == child_stopped)
+        return {check_stopped, 0};
+    if (outcome.result != child_done)
+        return {check_no_start, 0};
+    const int status = outcome.status;
     if (WIFSIGNALED(status))
         return {check_signalled, WTERMSIG(status)};
     const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 0;
@@ -41,6 +49,8 @@ void busy_command_check(activity_check& check)
         return;
     const std::string what = std::string("確認コマンド（") + settings.busy_check + "）";
     const check_result result = run_check_command(settings.busy_check);
+    if (result.outcome == check_stopped)
+        return;  // the check is abandoned: nothing to say
     if (result.outcome != check_exited) {
         source_failed(check, check_health, "check", what.c_str());
         return;

@@ -2,7 +2,8 @@
 // every check, in a process group of its own, and exit status 0 makes the
 // check busy. A command that cannot start (also the shell's 126 and 127),
 // that is still running at the deadline (its whole group is then killed)
-// or that ends by a signal cannot answer, which counts as busy too.
+// or that ends by a signal cannot answer, which counts as busy too. Whatever
+// it left running in its group is killed when it ends.
 #pragma once
 
 #include "base/activity.h"
@@ -16,6 +17,7 @@ enum check_outcome {
     check_no_start,   // could not be started
     check_timed_out,  // killed with its group at the deadline
     check_signalled,  // ended by a signal
+    check_stopped,    // killed with its group at a stop request
 };
 
 struct check_result {
@@ -25,7 +27,7 @@ struct check_result {
 
 // Runs command through /bin/sh -c in its own process group, standard input
 // and output on /dev/null, standard error shared; waits at most
-// busy_check_deadline_ms and reaps it in every case.
+// busy_check_deadline_ms, or until a stop request.
 check_result run_check_command(const char* command);
 
 // Busy with "(確認コマンド)" and "check:0" on exit status 0; off while the

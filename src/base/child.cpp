@@ -1,25 +1,33 @@
 #include "base/child.h"
 
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <initializer_list>
 #include <fcntl.h>
+#include <initializer_list>
 #include <poll.h>
-#include <signal.h>
 #include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
+#include "base/journal.h"
+#include "base/stop.h"
+#include "base/watchdog.h"
+
 extern char** environ;
+
+int child_reap_grace_ms = child_reap_grace_ms_default;
+int (*child_kill)(pid_t pgid, int signo) = kill;
 
 namespace {
 
-// Killed children not yet reaped: one blocked in the kernel (a driver that
-// hangs, say) dies only when it leaves the kernel, and nobody waits for it
-// meanwhile. Each later run reaps those that have ended.
+// Killed children not yet reaped: one blocked in the kernel (a hung NFS
+// mount, a driver that hangs) dies only when it leaves the kernel, and
+// nobody waits for it meanwhile. Each later run reaps those that have ended.
 std::vector<pid_t> lingering;
 
 void reap_lingering()
@@ -34,13 +42,18 @@ void reap_lingering()
     }
 }
 
-// Reaps a killed child, waiting for it at most about grace_ms.
-void reap_killed(pid_t pid, int grace_ms)
+// Kills the child's whole group and reaps the child, waiting for it at most
+// child_reap_grace_ms; one that has not ended by then is left to a later run.
+void kill_and_reap(pid_t pid)
 {
+    (void)child_kill(-pid, SIGKILL);
     for (int waited = 0;; waited += 5) {
         if (waitpid(pid, nullptr, WNOHANG) != 0)
             return;
-        if (waited >= grace_ms) {
+        if (waited >= child_reap_grace_ms) {
+            printf("%s警告：打ち切ったコマンド（pid %d）が終了しません。終了を待たずに続けます。\n",
+                   journal_prefix(journal_warning), static_cast<int>(pid));
+            (void)fflush(stdout);
             lingering.push_back(pid);
             return;
         }
@@ -84,22 +97,34 @@ void child_attributes_set(posix_spawnattr_t& attr)
     (void)posix_spawnattr_setsigdefault(&attr, &defaults);
 }
 
-// Starts the child with its standard output on out_write, in the child
-// attributes above. Returns its pid, or -1.
-pid_t child_spawn(const char* const* argv, const char* const* env_set, int out_write)
+// Starts the child with its streams as spec.io says (standard output on
+// out_write when captured). Returns its pid, or -1.
+pid_t child_spawn(const child_spec& spec, int out_write)
 {
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attr;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out_write, STDOUT_FILENO);
-    posix_spawnattr_init(&attr);
+    if (posix_spawn_file_actions_init(&actions) != 0)
+        return -1;
+    if (posix_spawnattr_init(&attr) != 0) {
+        (void)posix_spawn_file_actions_destroy(&actions);
+        return -1;
+    }
+    if (spec.io == child_io_capture) {
+        (void)posix_spawn_file_actions_adddup2(&actions, out_write, STDOUT_FILENO);
+    } else if (spec.io == child_io_quiet) {
+        (void)posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        (void)posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    }
     child_attributes_set(attr);
-    std::vector<char*> env = child_environment(env_set);
+    std::vector<char*> env;
+    if (spec.env_set != nullptr)
+        env = child_environment(spec.env_set);
     pid_t pid = -1;
-    if (posix_spawnp(&pid, argv[0], &actions, &attr, const_cast<char* const*>(argv), env.data()) != 0)
+    if (posix_spawnp(&pid, spec.argv[0], &actions, &attr, const_cast<char* const*>(spec.argv),
+                     spec.env_set != nullptr ? env.data() : environ) != 0)
         pid = -1;
-    posix_spawnattr_destroy(&attr);
-    posix_spawn_file_actions_destroy(&actions);
+    (void)posix_spawnattr_destroy(&attr);
+    (void)posix_spawn_file_actions_destroy(&actions);
     return pid;
 }
 
@@ -129,133 +154,121 @@ bool take_output(int fd, std::string& output)
     return n > 0 || (n < 0 && (errno == EINTR || errno == EAGAIN));
 }
 
-// Waits for the end of the output and of the child within the limits.
-child_result child_wait(pid_t pid, int out_read, const child_limits& limits, std::string& output)
+// Waits until the child has ended and its output (out_read, -1 when not
+// captured) is closed, within the limits of spec.
+child_result child_wait(pid_t pid, int out_read, const child_spec& spec, std::string& output)
 {
-#ifdef SYS_pidfd_open
+    // A pidfd wakes at the child's end; without one (an old kernel), naps.
     const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
-#else
-    const int pidfd = -1;
-#endif
-    const long long deadline = now_ms() + limits.deadline_ms;
-    bool open = true;
+    const int stop_fd = spec.stop_ends_wait ? stop_wake_fd() : -1;
+    const long long deadline = spec.deadline_ms > 0 ? now_ms() + spec.deadline_ms : 0;
+    long long kept = now_ms();
+    bool open = out_read >= 0;
     bool ended = false;
     child_result result = child_done;
     while (open || !ended) {
-        const long long left = deadline - now_ms();
-        if (left <= 0) {
+        if (spec.stop_ends_wait && stop_requested()) {
+            result = child_stopped;
+            break;
+        }
+        const long long now = now_ms();
+        if (now - kept >= watchdog_interval_ms()) {
+            watchdog_keep();  // an expiry command may run longer than the watchdog's period
+            kept = now;
+        }
+        long long wait = watchdog_interval_ms();
+        if (deadline != 0) {
+            if (deadline - now <= 0) {
+                result = child_timed_out;
+                break;
+            }
+            wait = deadline - now < wait ? deadline - now : wait;
+        }
+        if (pidfd < 0 && !ended && wait > 10)
+            wait = 10;
+        pollfd fds[3];
+        nfds_t count = 0;
+        const int out_at = open ? static_cast<int>(count++) : -1;
+        if (open)
+            fds[out_at] = {out_read, POLLIN, 0};
+        const int pid_at = !ended && pidfd >= 0 ? static_cast<int>(count++) : -1;
+        if (pid_at >= 0)
+            fds[pid_at] = {pidfd, POLLIN, 0};
+        if (stop_fd >= 0)
+            fds[count++] = {stop_fd, POLLIN, 0};
+        if (poll(fds, count, static_cast<int>(wait)) < 0 && errno != EINTR) {
             result = child_timed_out;
             break;
         }
-        pollfd fds[2] = {{out_read, POLLIN, 0}, {pidfd, POLLIN, 0}};
-        const bool watch_pid = !ended && pidfd >= 0;
-        pollfd* first = open ? fds : fds + 1;
-        const nfds_t count = (open ? 1U : 0U) + (watch_pid ? 1U : 0U);
-        // Without a pidfd the end of the child is looked for every 10 ms.
-        const long long wait = pidfd < 0 && !ended ? (left < 10 ? left : 10) : left;
-        if (poll(first, count, static_cast<int>(wait)) < 0 && errno != EINTR) {
-            result = child_timed_out;
-            break;
-        }
-        if (open && fds[0].revents != 0)
+        if (out_at >= 0 && fds[out_at].revents != 0)
             open = take_output(out_read, output);
-        if (output.size() > limits.output_cap) {
+        if (spec.io == child_io_capture && output.size() > spec.output_cap) {
             result = child_too_much;
             break;
         }
-        if (!ended && (pidfd < 0 || fds[1].revents != 0))
+        if (!ended && (pid_at < 0 || fds[pid_at].revents != 0))
             ended = child_ended(pid);
     }
     if (pidfd >= 0)
-        close(pidfd);
+        (void)close(pidfd);
     return result;
 }
 
 }  // namespace
 
+child_outcome child_run(const child_spec& spec, std::string* output)
+{
+    std::string ignored;
+    std::string& out = output != nullptr ? *output : ignored;
+    out.clear();
+    reap_lingering();
+    child_outcome outcome;
+    int fds[2] = {-1, -1};
+    if (spec.io == child_io_capture && pipe2(fds, O_CLOEXEC) != 0)
+        return outcome;
+    const pid_t pid = child_spawn(spec, fds[1]);
+    if (fds[1] >= 0)
+        (void)close(fds[1]);
+    if (pid < 0) {
+        if (fds[0] >= 0)
+            (void)close(fds[0]);
+        return outcome;
+    }
+    outcome.result = child_wait(pid, fds[0], spec, out);
+    if (fds[0] >= 0)
+        (void)close(fds[0]);
+    if (outcome.result != child_done) {
+        out.clear();
+        kill_and_reap(pid);
+        return outcome;
+    }
+    // The leader has ended but is not reaped yet, so its group cannot have
+    // been taken over: what it left running is killed.
+    if (spec.kill_leftovers)
+        (void)child_kill(-pid, SIGKILL);
+    while (waitpid(pid, &outcome.status, 0) < 0 && errno == EINTR) {
+    }
+    return outcome;
+}
+
+void child_reset()
+{
+    for (const pid_t pid : lingering) {
+        (void)kill(-pid, SIGKILL);
+        (void)waitpid(pid, nullptr, 0);
+    }
+    lingering.clear();
+    child_reap_grace_ms = child_reap_grace_ms_default;
+    child_kill = kill;
+}
+
 child_result child_capture(const char* const* argv, const char* const* env_set, const child_limits& limits,
                            std::string& output)
 {
-    output.clear();
-    reap_lingering();
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0)
-        return child_not_started;
-    const pid_t pid = child_spawn(argv, env_set, fds[1]);
-    close(fds[1]);
-    if (pid < 0) {
-        close(fds[0]);
-        return child_not_started;
-    }
-    const child_result result = child_wait(pid, fds[0], limits, output);
-    close(fds[0]);
-    if (result == child_done) {
-        while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-        }
-        return result;
-    }
-    kill(-pid, SIGKILL);  // the child and all that it started
-    output.clear();
-    reap_killed(pid, 200);
-    return result;
-}
-
-pid_t shell_spawn_in_group(const char* command_line, bool quiet)
-{
-    posix_spawnattr_t attr;
-    if (posix_spawnattr_init(&attr) != 0)
-        return -1;
-    posix_spawn_file_actions_t actions;
-    if (posix_spawn_file_actions_init(&actions) != 0) {
-        (void)posix_spawnattr_destroy(&attr);
-        return -1;
-    }
-    if (quiet) {
-        (void)posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-        (void)posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    }
-    child_attributes_set(attr);
-    char sh[] = "/bin/sh";
-    char dash_c[] = "-c";
-    char* argv[] = {sh, dash_c, const_cast<char*>(command_line), nullptr};
-    pid_t pid = -1;
-    if (posix_spawn(&pid, sh, &actions, &attr, argv, environ) != 0)
-        pid = -1;
-    (void)posix_spawn_file_actions_destroy(&actions);
-    (void)posix_spawnattr_destroy(&attr);
-    return pid;
-}
-
-bool child_wait_deadline(pid_t pid, int deadline_ms, int& status)
-{
-    // A pidfd wakes at the child's end; without one (an old kernel), naps.
-    const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
-    const long long deadline = now_ms() + deadline_ms;
-    bool ended = true;
-    for (;;) {
-        const pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid)
-            break;
-        if (done < 0 && errno != EINTR) {
-            status = -1;  // a child that cannot be followed
-            break;
-        }
-        const long long left = deadline - now_ms();
-        if (left <= 0) {
-            ended = false;
-            break;
-        }
-        pollfd pfd{pidfd, POLLIN, 0};
-        if (pidfd < 0 || poll(&pfd, 1, static_cast<int>(left)) < 0)
-            (void)usleep(10000);
-    }
-    if (pidfd >= 0)
-        (void)close(pidfd);
-    if (ended)
-        return true;
-    // The shell and whatever it started, then the shell's own end.
-    (void)kill(-pid, SIGKILL);
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return false;
+    child_spec spec;
+    spec.argv = argv;
+    spec.env_set = env_set;
+    spec.deadline_ms = limits.deadline_ms;
+    spec.output_cap = limits.output_cap;
+    return child_run(spec, &output).result;
 }

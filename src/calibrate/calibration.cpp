@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <initializer_list>
 
-#include "action/notice.h"
 
 namespace {
 
@@ -220,5 +219,4 @@ void calibrate_reset()
 {
     recorded.clear();
     checks_closed = 0;
-    notice_runner = run_notice_command;
 }

@@ -71,6 +71,5 @@ calibration_suggestion calibration_suggest(calibration_kind kind, calibration_di
 // no growth above them, no input events and no busy source.
 int calibration_idle_periods();
 
-// Forgets every series and period, and puts the notice runner back to the
-// real one (the folder's one reset).
+// Forgets every series and period (the folder's one reset).
 void calibrate_reset();

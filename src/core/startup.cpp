@@ -12,7 +12,6 @@
 #include "config/args.h"
 #include "config/config_file.h"
 #include "base/settings.h"
-#include "action/notice.h"
 #include "core/watch.h"
 #include "devices/watcher.h"
 #include "report/config_print.h"
@@ -43,8 +42,19 @@ bool read_default_config()
 
 bool time_settings_valid()
 {
-    // The intervals, and the notice when one is set.
-    return time_check_with_notice();
+    const bool intervals = settings.disp_interval <= settings.check_interval &&
+                           settings.check_interval <= settings.exfire_time;
+    const bool notice = settings.notice_time <= 0 || settings.notice_time < settings.exfire_time;
+    if (intervals && notice)
+        return true;
+    // Each line of the refusal carries the journal's priority.
+    const char* const mark = journal_prefix(journal_error);
+    printf("%s時間設定に誤りがあります。\n%s表示間隔 ＜ チェック間隔 ＜ 満了時間で設定してください。\n%s現状： %d %d %d\n",
+           mark, mark, mark, settings.disp_interval, settings.check_interval, settings.exfire_time);
+    if (settings.notice_time > 0)
+        printf("%s満了予告時間 ＜ 満了時間で設定してください。現状： %d %d\n", mark,
+               settings.notice_time, settings.exfire_time);
+    return false;
 }
 
 namespace {

@@ -15,10 +15,9 @@
 #include "base/settings.h"
 #include "base/stop.h"
 #include "calibrate/calibration_report.h"
-#include "action/dry_run.h"
 #include "action/notice.h"
 #include "core/calibration_pass.h"
-#include "action/command.h"
+#include "action/expiry.h"
 #include "core/startup.h"
 #include "devices/watcher.h"
 #include "report/report.h"
@@ -323,21 +322,6 @@ void watch_calibrate(int minutes)
     (void)fflush(stdout);
 }
 
-void shutdown_proc()
-{
-    printf("監視満了!!\n");
-    // A dry run names what would run and runs nothing.
-    if (expiry_dry_run())
-        return;
-    if (settings.command[0] != '\0') {
-        run_reported(settings.command);
-        return;
-    }
-    for (int i = 0; i < 3; i++)
-        run_reported("sync");
-    run_reported("shutdown -h now");
-}
-
 void core_reset()
 {
     idle_time = 0;
@@ -346,6 +330,6 @@ void core_reset()
     watch_monotonic_ms = real_monotonic_ms;
     watch_boottime_ms = real_boottime_ms;
     watch_unix_time = real_unix_time;
-    expiry_runner = run_command;
+    action_reset();
     system_config_path = default_system_config_path;
 }

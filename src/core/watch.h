@@ -40,11 +40,7 @@ void watch_start();
 // report. Returns once the device watchers are stopped.
 void watch_calibrate(int minutes);
 
-// The expiry action: the configured command, or sync x3 then shutdown;
-// in a dry run only the line naming it.
-void shutdown_proc();
-
 // Puts the state and seams of the core back to their start: the idle time,
 // a received stop signal, the loop's sleep and clocks (the wall clock too),
-// the expiry runner and the system configuration path.
+// the action's runners and the system configuration path.
 void core_reset();

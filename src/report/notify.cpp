@@ -30,14 +30,6 @@ void notify_send(const std::string& text)
     (void)sd_notify(0, text.c_str());
 }
 
-uint64_t notify_watchdog_period()
-{
-    uint64_t usec = 0;
-    if (getenv("NOTIFY_SOCKET") == nullptr || sd_watchdog_enabled(0, &usec) <= 0)
-        return 0;
-    return usec;
-}
-
 std::string notify_summary(const status_record& record)
 {
     std::string line = "idle " + std::to_string(record.idle_seconds / 60) + " of " +

@@ -11,10 +11,6 @@
 // under a service manager that listens.
 void notify_send(const std::string& text);
 
-// The service manager's watchdog period in microseconds, 0 when it asks for
-// none.
-uint64_t notify_watchdog_period();
-
 // The status line, e.g. "idle 7 of 10 min, last busy 12:03 by eth0 rx 3.4 MB".
 std::string notify_summary(const status_record& record);
 

@@ -6,13 +6,14 @@
 #include <utility>
 
 #include "base/settings.h"
+#include "base/watchdog.h"
 #include "report/metrics.h"
 #include "report/notify.h"
 #include "report/status_file.h"
 #include "sampling/drive.h"
 #include "sampling/traffic.h"
 
-report_state_record report_state = {status_record{0, 0, false, 0, 0, 0, "none", 0, {}, 0}, {}, false, false, 0};
+report_state_record report_state = {status_record{0, 0, false, 0, 0, 0, "none", 0, {}, 0}, {}, false, false};
 const char* report_proc_path = report_proc_path_default;
 
 namespace {
@@ -35,7 +36,7 @@ void publish_all()
 // The record as at process start.
 void clear_state()
 {
-    report_state = {status_record{0, 0, false, 0, 0, 0, "none", 0, {}, 0}, {}, false, false, 0};
+    report_state = {status_record{0, 0, false, 0, 0, 0, "none", 0, {}, 0}, {}, false, false};
 }
 
 }  // namespace
@@ -43,6 +44,7 @@ void clear_state()
 void report_reset()
 {
     clear_state();
+    watchdog_reset();
     report_proc_path = report_proc_path_default;
 }
 
@@ -51,8 +53,8 @@ void report_start(time_t now)
     clear_state();
     report_state.status.pid = getpid();
     report_state.status.started = static_cast<int64_t>(now);
-    report_state.watchdog_usec = notify_watchdog_period();
-    const std::string warning = watchdog_warning(report_state.watchdog_usec, settings.disp_interval);
+    watchdog_start();
+    const std::string warning = watchdog_warning(watchdog_period_usec(), settings.disp_interval);
     if (!warning.empty())
         (void)fputs(warning.c_str(), stdout);
     status_publish();
@@ -104,17 +106,7 @@ void report_check(const activity_check& check, int idle_seconds, time_t now)
 
 void report_pass()
 {
-    if (report_state.watchdog_usec != 0)
-        notify_send("WATCHDOG=1");
-}
-
-int report_watchdog_interval_ms()
-{
-    constexpr uint64_t longest_ms = 10000;
-    const uint64_t third_ms = report_state.watchdog_usec / 3000;
-    if (report_state.watchdog_usec == 0 || third_ms > longest_ms)
-        return static_cast<int>(longest_ms);
-    return third_ms == 0 ? 1 : static_cast<int>(third_ms);
+    watchdog_keep();
 }
 
 void report_end()

@@ -42,7 +42,6 @@ struct report_state_record {
     std::vector<growth_item> growth;  // taken before the last check
     bool status_failing;   // the status file's warning has been printed
     bool metrics_failing;  // the metrics file's warning has been printed
-    uint64_t watchdog_usec;  // the service manager's watchdog period, 0: none
 };
 
 extern report_state_record report_state;
@@ -72,8 +71,5 @@ void report_expiry();
 void report_check(const activity_check& check, int idle_seconds, time_t now);
 // One pass of the loop: keeps the service manager's watchdog content.
 void report_pass();
-// How often report_pass must be called while the loop waits for something
-// else (an expiry command): a third of the watchdog period, at most 10 s.
-int report_watchdog_interval_ms();
 // Watching ends normally: the status file says "ended".
 void report_end();

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/stop.h"
 #include "base/streams.h"
 #include "sampling/kernel_file.h"
 #include "sampling/sources.h"
@@ -142,6 +143,9 @@ bool sampler_read(sampler_state& state, const sampler_sources& sources, bool ker
     if (!kernel_only && !state.on_kernel) {
         if (read_command(sources, readings) > 0)
             return true;
+        // A run cut short by a stop request says nothing about the command.
+        if (stop_requested())
+            return false;
         // Watching nothing in silence is worse than reading the same
         // counters from the kernel: switch for the rest of the run.
         state.on_kernel = true;

@@ -93,29 +93,6 @@ TEST(Notice, CommandRunsInItsOwnGroupWhichIsKilledAtTheDeadline)
     EXPECT_EQ(state, "Z");
 }
 
-TEST(Notice, TimeCheckRefusesANoticeNotShorterThanTheExpiryTime)
-{
-    const std::string refusal = "時間設定に誤りがあります。\n表示間隔 ＜ チェック間隔 ＜ 満了時間で設定してください。\n現状： ";
-    const struct { int disp, check, exfire, notice; std::string output; } cases[] = {  // "": accepted
-        {10, 60, 600, 0, ""},
-        {10, 60, 600, 540, ""},
-        {61, 60, 600, 0, refusal + "61 60 600\n"},
-        {10, 60, 600, 600, refusal + "10 60 600\n満了予告時間 ＜ 満了時間で設定してください。現状： 600 600\n"},
-        {61, 60, 600, 60, refusal + "61 60 600\n満了予告時間 ＜ 満了時間で設定してください。現状： 60 600\n"},
-    };
-    for (const auto& c : cases) {
-        reset_program_state();
-        settings.disp_interval = c.disp;
-        settings.check_interval = c.check;
-        settings.exfire_time = c.exfire;
-        settings.notice_time = c.notice;
-        bool ok = !c.output.empty();
-        EXPECT_EQ(capture_stdout([&] { ok = time_check_with_notice(); }), c.output);
-        EXPECT_EQ(ok, c.output.empty()) << c.notice;
-    }
-    reset_program_state();
-}
-
 TEST(DryRun, NamesTheCommandThatWouldRunAndRunsNothing)
 {
     temp_dir fakes;  // every command the dry run could reach records its call

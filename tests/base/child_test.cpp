@@ -3,6 +3,8 @@
 // it is left running.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <string>
 
 #include "base/child.h"
@@ -50,3 +52,24 @@ TEST(ChildCapture, ProgramThatCannotBeStarted)
 }
 
 }  // namespace
+
+// A child that does not die when killed (asleep in the kernel on a hung
+// mount) is waited for a moment only: the loop goes on, with one line.
+TEST(ChildRun, ChildThatDoesNotDieIsLeftAfterABoundedWait)
+{
+    reset_program_state();
+    child_kill = [](pid_t, int) { return 0; };  // the kill does not take
+    child_reap_grace_ms = 100;
+    const shell_command shell("exec sleep 30");
+    child_spec spec;
+    spec.argv = shell.argv;
+    spec.io = child_io_quiet;
+    spec.deadline_ms = 100;
+    const auto start = std::chrono::steady_clock::now();
+    child_outcome outcome;
+    const std::string out = capture_stdout([&] { outcome = child_run(spec); });
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(outcome.result, child_timed_out);
+    EXPECT_NE(out.find("が終了しません"), std::string::npos) << out;
+    reset_program_state();  // kills it for good
+}

@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "activity/sources.h"
+#include "base/child.h"
 #include "calibrate/calibration.h"
 #include "action/command.h"
 #include "base/settings.h"
@@ -45,6 +46,7 @@ void reset_program_state()
     report_reset();
     journal_reset();
     activity_sources_reset();
+    child_reset();
 }
 
 stdout_capture::stdout_capture()
