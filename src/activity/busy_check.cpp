@@ -9,9 +9,9 @@
 
 int busy_check_deadline_ms = busy_check_deadline_ms_default;
 
-namespace {
+source_health busy_check_health;
 
-source_health check_health;
+namespace {
 
 // The shell's own statuses for a command it could not find or run.
 constexpr int shell_not_found = 127;
@@ -52,19 +52,19 @@ void busy_command_check(activity_check& check)
     if (result.outcome == check_stopped)
         return;  // the check is abandoned: nothing to say
     if (result.outcome != check_exited) {
-        source_failed(check, check_health, "check", what.c_str());
+        source_failed(check, busy_check_health, "check", what.c_str());
         return;
     }
-    source_answered(check_health, what.c_str());
+    source_answered(busy_check_health, what.c_str());
     if (result.status != 0)
         return;
     check.busy = true;
-    activity_add_reason(check, "check:0");
+    activity_add_reason(check, {"check", "0"});
     activity_append_once(check, "(確認コマンド)");
 }
 
 void busy_command_reset()
 {
     busy_check_deadline_ms = busy_check_deadline_ms_default;
-    check_health = {};
+    busy_check_health = {};
 }

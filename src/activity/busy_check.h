@@ -7,6 +7,7 @@
 #pragma once
 
 #include "base/activity.h"
+#include "base/source_table.h"
 
 constexpr int busy_check_deadline_ms_default = 10000;
 extern int busy_check_deadline_ms;
@@ -33,6 +34,7 @@ check_result run_check_command(const char* command);
 // Busy with "(確認コマンド)" and "check:0" on exit status 0; off while the
 // command is empty.
 void busy_command_check(activity_check& check);
+extern source_health busy_check_health;
 
 // Puts the deadline back and forgets a failure.
 void busy_command_reset();

@@ -10,9 +10,10 @@
 
 const char* proc_stat_path = proc_stat_path_default;
 
+source_health cpu_health;
+
 namespace {
 
-source_health cpu_health;
 cpu_times cpu_previous;
 bool cpu_have_previous = false;
 

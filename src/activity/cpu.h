@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "base/activity.h"
+#include "base/source_table.h"
 
 constexpr const char* proc_stat_path_default = "/proc/stat";
 extern const char* proc_stat_path;
@@ -26,6 +27,7 @@ bool parse_proc_stat(FILE* in, cpu_times& times);
 // the previous check is above the threshold. The first check after the
 // start only takes the reading it compares with. Off at threshold 0.
 void cpu_check(activity_check& check);
+extern source_health cpu_health;
 
 // Puts proc_stat_path back and forgets the previous reading and a failure.
 void cpu_reset();

@@ -9,6 +9,9 @@
 #include "activity/source_report.h"
 #include "base/settings.h"
 
+source_health session_health;
+source_health inhibitor_health;
+
 namespace {
 
 constexpr const char* logind_service = "org.freedesktop.login1";
@@ -19,8 +22,6 @@ constexpr const char* logind_session = "org.freedesktop.login1.Session";
 constexpr uint64_t logind_timeout_us = 5000000;
 
 sd_bus* logind_bus = nullptr;
-source_health session_health;
-source_health inhibitor_health;
 
 void bus_close()
 {
@@ -192,7 +193,7 @@ bool inhibitors_read(source_findings& found)
     int r;
     while ((r = sd_bus_message_read(call.reply, "(ssssuu)", &what, &who, &why, &mode, &uid, &pid)) > 0) {
         if (strcmp(mode, "block") == 0 && inhibits_power_off(what))
-            findings_add(found, std::string(who) + ":" + what);
+            findings_add(found, who, what);
     }
     return r == 0;
 }

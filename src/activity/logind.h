@@ -5,6 +5,7 @@
 #pragma once
 
 #include "base/activity.h"
+#include "base/source_table.h"
 
 // settings.user_sessions any: busy while a session of class "user" exists
 // (one that is closing, after its user logged out, does not count); active:
@@ -16,6 +17,9 @@ void session_check(activity_check& check);
 // settings.inhibitors on: busy while an inhibitor lock in mode "block"
 // holds shutdown, sleep or idle. "(抑止ロック)" and "inhibitor:WHO:WHAT".
 void inhibitor_check(activity_check& check);
+
+extern source_health session_health;
+extern source_health inhibitor_health;
 
 // Closes the connection and forgets failures.
 void logind_reset();

@@ -24,9 +24,9 @@ const char* proc_net_tcp6_path = proc_net_tcp6_path_default;
 const char* proc_net_snmp_path = proc_net_snmp_path_default;
 bool port_use_netlink = true;
 
-namespace {
-
 source_health port_health;
+
+namespace {
 
 // The kernel's state numbers of an established TCP connection and of the
 // states that lead to it: a connection being opened (SYN_SENT, SYN_RECV)
@@ -44,7 +44,7 @@ void add_connection(source_findings& found, uint16_t port, int family, const voi
     char text[INET6_ADDRSTRLEN];
     if (inet_ntop(family, peer, text, sizeof text) == nullptr)
         text[0] = '\0';
-    findings_add(found, std::to_string(port) + ":" + text);
+    findings_add(found, std::to_string(port), text);
 }
 
 // "0100007F:0016": the address as the kernel prints it (32-bit words in

@@ -57,6 +57,7 @@ bool parse_tcp_counters(FILE* in, tcp_counters& counters);
 // Busy with "(接続中)" and "port:PORT:PEER" per connection; off while the
 // list holds no port.
 void port_check(activity_check& check);
+extern source_health port_health;
 
 // Puts the paths and port_use_netlink back and forgets a failure and the
 // last walk.

@@ -19,9 +19,9 @@
 
 const char* proc_root = proc_root_default;
 
-namespace {
-
 source_health process_health;
+
+namespace {
 
 struct dir_closer {
     void operator()(DIR* d) const { (void)closedir(d); }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "base/activity.h"
+#include "base/source_table.h"
 
 constexpr const char* proc_root_default = "/proc";
 extern const char* proc_root;  // where the process directories are read
@@ -11,6 +12,7 @@ extern const char* proc_root;  // where the process directories are read
 // Busy with "(プロセス実行中)" and "process:NAME" per matching name; off
 // while the list is empty.
 void process_check(activity_check& check);
+extern source_health process_health;
 
 // Puts proc_root back and forgets a failure.
 void process_reset();

@@ -4,17 +4,19 @@
 #include <cstdio>
 #include <utility>
 
+#include "base/clock.h"
 #include "base/journal.h"
 #include "base/settings.h"
+#include "base/text_escape.h"
 
-
-void findings_add(source_findings& found, std::string detail)
+void findings_add(source_findings& found, std::string subject, std::string detail)
 {
     found.count++;
-    if (found.details.size() >= activity_names_max)
+    if (found.items.size() >= activity_names_max)
         return;
-    if (std::find(found.details.begin(), found.details.end(), detail) == found.details.end())
-        found.details.push_back(std::move(detail));
+    const auto same = [&](const finding& f) { return f.subject == subject && f.detail == detail; };
+    if (std::find_if(found.items.begin(), found.items.end(), same) == found.items.end())
+        found.items.push_back({std::move(subject), std::move(detail)});
 }
 
 void findings_report(activity_check& check, const source_findings& found, const char* text,
@@ -23,18 +25,23 @@ void findings_report(activity_check& check, const source_findings& found, const 
     if (found.count == 0)
         return;
     check.busy = true;
-    for (const std::string& detail : found.details)
-        activity_add_reason(check, std::string(kind) + ":" + detail);
-    if (settings.disp_level < 2 || found.details.empty()) {
+    for (const finding& f : found.items)
+        activity_add_reason(check, {kind, f.subject, f.detail});
+    if (settings.disp_level < 2 || found.items.empty()) {
         activity_append_once(check, text);
         return;
     }
-    // "(接続中)" becomes "(接続中:a/b)".
+    // "(接続中)" becomes "(接続中:a/b)". The names come from outside: one
+    // holding a line feed must not start a line of its own.
     std::string named(text);
     named.pop_back();
     named += ":";
-    for (std::size_t i = 0; i < found.details.size(); i++)
-        named += (i == 0 ? "" : "/") + found.details[i];
+    for (std::size_t i = 0; i < found.items.size(); i++) {
+        const finding& f = found.items[i];
+        named += (i == 0 ? "" : "/") + text_escape(f.subject);
+        if (!f.detail.empty())
+            named += ":" + text_escape(f.detail);
+    }
     named += ")";
     activity_append_once(check, named.c_str());
 }
@@ -42,7 +49,7 @@ void findings_report(activity_check& check, const source_findings& found, const 
 void source_failed(activity_check& check, source_health& health, const char* kind, const char* what)
 {
     check.busy = true;
-    activity_add_reason(check, std::string(kind) + ":error");
+    activity_add_reason(check, {kind, "error"});
     if (settings.disp_level < 2)
         activity_append_once(check, "(確認不可)");
     else
@@ -50,6 +57,7 @@ void source_failed(activity_check& check, source_health& health, const char* kin
     if (health.failing)
         return;
     health.failing = true;
+    health.since = static_cast<int64_t>(watch_unix_time());
     printf("%s警告：%sを確認できません。確認できるまで使用中とみなします。\n", journal_prefix(journal_warning), what);
     (void)fflush(stdout);
 }
@@ -58,7 +66,7 @@ void source_answered(source_health& health, const char* what)
 {
     if (!health.failing)
         return;
-    health.failing = false;
+    health = {};
     printf("回復：%sを再び確認できます。\n", what);
     (void)fflush(stdout);
 }

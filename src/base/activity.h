@@ -1,20 +1,61 @@
 // What one check found: the texts naming what made the period busy, the
-// busy verdict, and one reason token per source over its threshold
-// ("KIND:DETAIL", for the status file and the service manager's status).
-// The message grows as needed, so no source's text is lost.
+// busy verdict, one structured reason per thing that kept the machine on,
+// and the counters' growth in the period. Reasons become text only where
+// they are printed or written.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
+
+// One thing that kept the machine on. As a token: "KIND:SUBJECT", then
+// ":DETAIL" when there is a detail, then ":AMOUNT" for a counted reason
+// ("net:eth0:rx:3565158", "session:alice@seat0", "port:22:192.0.2.7").
+struct reason {
+    const char* kind;     // the source: "input", "net", "session", ...
+    std::string subject;  // what: a device, an interface, a user, a port, "error"
+    std::string detail;   // more about it (a direction, a peer); may be empty
+    uint64_t amount = 0;  // counted reasons: the growth, in the source's unit
+    bool counted = false;
+
+    reason(const char* kind_, std::string subject_, std::string detail_ = {})
+        : kind(kind_), subject(std::move(subject_)), detail(std::move(detail_))
+    {
+    }
+    // A counted reason: a counter's growth over its threshold.
+    reason(const char* kind_, std::string subject_, std::string detail_, uint64_t amount_)
+        : kind(kind_), subject(std::move(subject_)), detail(std::move(detail_)), amount(amount_), counted(true)
+    {
+    }
+};
+
+// One counter's growth in the check period, beside the threshold it is
+// compared with (0: that direction is not watched).
+struct growth_item {
+    const char* kind;       // "net" or "disk"
+    std::string name;       // interface or disk name, as read
+    const char* direction;  // "rx", "tx", "read" or "write"
+    const char* unit;       // "bytes" or "kilobytes"
+    int side;               // 0: received or read, 1: sent or written
+    uint64_t growth;
+    uint64_t threshold;
+};
 
 struct activity_check {
     std::string message;
     bool busy = false;
-    std::vector<std::string> reasons;
+    std::vector<reason> reasons;
+    std::vector<growth_item> growth;
 };
 
 // Appends text to the message unless the message already holds it.
 void activity_append_once(activity_check& check, const char* text);
 
-// Records one reason token (kept in the order the sources report them).
-void activity_add_reason(activity_check& check, std::string token);
+// Records one reason (kept in the order the sources report them).
+void activity_add_reason(activity_check& check, reason r);
+
+// The reason as a token, unescaped.
+std::string reason_token(const reason& r);
+// Every reason of check as a token, in order.
+std::vector<std::string> reason_tokens(const std::vector<reason>& reasons);

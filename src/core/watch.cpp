@@ -9,8 +9,8 @@
 #include <poll.h>
 #include <unistd.h>
 
-#include "activity/sources.h"
 #include "base/activity.h"
+#include "base/clock.h"
 #include "base/progress.h"
 #include "base/settings.h"
 #include "base/stop.h"
@@ -18,11 +18,10 @@
 #include "action/notice.h"
 #include "core/calibration_pass.h"
 #include "action/expiry.h"
+#include "core/sources.h"
 #include "core/startup.h"
 #include "devices/watcher.h"
 #include "report/report.h"
-#include "sampling/drive.h"
-#include "sampling/traffic.h"
 
 namespace {
 
@@ -40,26 +39,13 @@ struct loop_timing {
     bool notice_standing = false;  // a notice was given and not yet called off or acted on
 };
 
-int64_t clock_ms(clockid_t id)
+// The real monotonic clock, which the sleep keeps to whatever clock tests
+// stand in for the loop's.
+int64_t monotonic_now_ms()
 {
     struct timespec ts = {};
-    (void)clock_gettime(id, &ts);
+    (void)clock_gettime(CLOCK_MONOTONIC, &ts);
     return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
-
-int64_t real_monotonic_ms()
-{
-    return clock_ms(CLOCK_MONOTONIC);
-}
-
-int64_t real_boottime_ms()
-{
-    return clock_ms(CLOCK_BOOTTIME);
-}
-
-time_t real_unix_time()
-{
-    return time(nullptr);
 }
 
 void ignore_signal(int) {}
@@ -99,18 +85,6 @@ void print_banner()
     (void)fflush(stdout);
 }
 
-void sample_pass()
-{
-    if (network_watched()) {
-        get_traffic_data();
-        disp_traffic_data();
-    }
-    if (disk_watched()) {
-        get_drive_data();
-        drive_data_disp();
-    }
-}
-
 // Whole seconds, to the nearest, that passed on the monotonic clock since
 // idle time was last counted. The part of a second left over is counted at
 // the next check, so rounding never adds up to a drift.
@@ -141,22 +115,22 @@ void restart_after_suspend(loop_timing& t)
     (void)fflush(stdout);
 }
 
+// What became of a check.
+enum check_end {
+    check_go_on,      // watching goes on
+    check_loop_ends,  // an expiry ended the loop
+    check_abandoned,  // a stop request came while the sources were asked
+};
+
 // One check's verdict: idle periods add the seconds that really passed
-// since the previous check. Returns false when the loop must end.
-bool check_verdict(loop_timing& t, activity_check& check)
+// since the previous check.
+check_end check_verdict(loop_timing& t, activity_check& check)
 {
-    // Reports: every sampled growth is taken before the checks clear it.
-    report_take_growth();
-    device_check(check);
-    if (network_watched())
-        traffic_data_check(check);
-    if (disk_watched())
-        drive_data_check(check);
-    // Reports: each record over its threshold, after the devices' reasons.
-    report_add_growth_reasons(check);
-    // Sessions, inhibitor locks, processes, CPU, connections and the check
-    // command, each only while switched on; their texts follow the others.
-    activity_sources_check(check);
+    sources_check(check);
+    // A stop request that came while the sources were asked (a check command
+    // cut short) leaves no verdict: nothing is acted on.
+    if (stop_requested())
+        return check_abandoned;
 
     const long long idle = idle_time + take_elapsed_seconds(t);
     if (check.busy) {
@@ -164,7 +138,7 @@ bool check_verdict(loop_timing& t, activity_check& check)
         printf("\n継続時間：初期化%s\n", check.message.c_str());
         (void)notice_after_check(true, 0, t.notice_standing);  // a standing notice is called off
         (void)fflush(stdout);
-        return true;
+        return check_go_on;
     }
     idle_time = idle > INT_MAX ? INT_MAX : static_cast<int>(idle);
     const bool expired = idle_time >= settings.exfire_time;
@@ -174,26 +148,28 @@ bool check_verdict(loop_timing& t, activity_check& check)
     (void)notice_after_check(false, idle_time, t.notice_standing);
     if (!expired) {
         (void)fflush(stdout);
-        return true;
+        return check_go_on;
     }
     shutdown_proc();
     t.notice_standing = false;
     report_expiry();
     if (settings.watch_roop <= 0)
-        return false;
+        return check_loop_ends;
     // Counting starts again once the action has ended.
     idle_time = 0;
     t.credited_until = watch_monotonic_ms();
-    return true;
+    return check_go_on;
 }
 
-// One check, and the reports of it whatever its way out.
+// One check, and the reports of it whatever its way out but a stop.
 bool watch_check(loop_timing& t)
 {
     activity_check check;
-    const bool go_on = check_verdict(t, check);
+    const check_end end = check_verdict(t, check);
+    if (end == check_abandoned)
+        return false;
     report_check(check, idle_time, watch_unix_time());
-    return go_on;
+    return end == check_go_on;
 }
 
 // What one run of the loop does at each pass and at each check; check
@@ -220,8 +196,10 @@ bool run_loop(const loop_steps& steps)
         steps.pass(t);
         t.window_elapsed += settings.disp_interval;
         if (t.window_elapsed >= settings.check_interval) {
-            if (!steps.check(t))
+            if (!steps.check(t)) {
+                stopped = stop_requested();
                 break;
+            }
             t.window_elapsed -= settings.check_interval;
         }
         device_operation_disp_done.store(0);
@@ -238,7 +216,7 @@ bool run_loop(const loop_steps& steps)
 void watch_pass(loop_timing& t)
 {
     restart_after_suspend(t);
-    sample_pass();
+    sources_pass();
 }
 
 }  // namespace
@@ -248,17 +226,13 @@ int watch_idle_time()
     return idle_time;
 }
 
-int64_t (*watch_monotonic_ms)() = real_monotonic_ms;
-int64_t (*watch_boottime_ms)() = real_boottime_ms;
-time_t (*watch_unix_time)() = real_unix_time;
-
 void real_watch_sleep(unsigned seconds)
 {
-    const int64_t deadline = real_monotonic_ms() + static_cast<int64_t>(seconds) * 1000;
+    const int64_t deadline = monotonic_now_ms() + static_cast<int64_t>(seconds) * 1000;
     for (;;) {
         if (stop_requested())
             return;
-        const int64_t left = deadline - real_monotonic_ms();
+        const int64_t left = deadline - monotonic_now_ms();
         if (left <= 0)
             return;
         struct timespec timeout = {static_cast<time_t>(left / 1000), static_cast<long>(left % 1000) * 1000000L};
@@ -327,9 +301,7 @@ void core_reset()
     idle_time = 0;
     stop_reset();
     watch_sleep = real_watch_sleep;
-    watch_monotonic_ms = real_monotonic_ms;
-    watch_boottime_ms = real_boottime_ms;
-    watch_unix_time = real_unix_time;
+    clock_reset();
     action_reset();
     system_config_path = default_system_config_path;
 }

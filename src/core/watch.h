@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <ctime>
 
+#include "base/clock.h"  // the clocks the idle time is counted by
+
 // Idle seconds counted so far.
 int watch_idle_time();
 
@@ -11,14 +13,6 @@ int watch_idle_time();
 // the monotonic clock and returns early once a stop signal has arrived.
 extern void (*watch_sleep)(unsigned seconds);
 void real_watch_sleep(unsigned seconds);
-
-// The clocks the idle time is counted by, in milliseconds; tests replace
-// them. The monotonic clock stands still while the machine is suspended,
-// the boot-time clock runs on.
-extern int64_t (*watch_monotonic_ms)();
-extern int64_t (*watch_boottime_ms)();
-// The wall clock, in Unix seconds, that the reports show; tests replace it.
-extern time_t (*watch_unix_time)();
 
 // Makes SIGTERM, SIGINT and SIGHUP end the loop at its next pass (waking its
 // sleep), and makes a write to a closed pipe fail instead of ending the

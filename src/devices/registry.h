@@ -70,3 +70,7 @@ device_lookup device_entry_lookup(device_entry* entry);
 // Copies entry->event into out (event_name_max + 1 bytes), safely beside the
 // watcher that may move the entry.
 void device_event_read(const device_entry* entry, char* out);
+
+// "-t": each registered device as a "// NAME" line (from the listing)
+// followed by its "EVENT=" line.
+void devices_describe();

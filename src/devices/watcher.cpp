@@ -11,12 +11,15 @@
 #include <sanitizer/asan_interface.h>
 #endif
 
+#include "base/clock.h"
 #include "base/journal.h"
 #include "base/progress.h"
 #include "base/settings.h"
 #include "base/text_escape.h"
 
 std::atomic<uint32_t> device_operation{0};
+std::atomic<uint32_t> device_failing{0};
+source_health input_health;
 const char* input_dir_prefix = "/dev/input/";
 
 namespace {
@@ -53,6 +56,12 @@ void show_event(const device_entry* entry, char* shown)
     (void)snprintf(shown, shown_event_size, "%s", text_escape(entry->event).c_str());
 }
 
+// The device's bit in the activity and failure masks.
+uint32_t device_bit(const device_entry* entry)
+{
+    return 1u << (static_cast<unsigned>(entry->index) % 32);
+}
+
 // Forms the device path of event. Returns false when it does not fit.
 bool device_path(const char* event, char* path, std::size_t path_size)
 {
@@ -81,9 +90,12 @@ int open_device(watcher_state& w, bool try_open)
             // Close-on-exec: the commands that the main thread starts must
             // not inherit the device.
             const int fd = open(w.path, O_RDONLY | O_CLOEXEC);
-            if (fd >= 0)
+            if (fd >= 0) {
+                device_failing.fetch_and(~device_bit(w.entry));
                 return fd;
+            }
         }
+        device_failing.fetch_or(device_bit(w.entry));
         printf("%sevent読み込みエラー(%s 監視失敗)\n", journal_prefix(journal_error), w.shown);
         watcher_retry_sleep(retry_pause_seconds);
         try_open = follow_device(w);
@@ -108,7 +120,7 @@ void report_event(const device_entry* entry, const char* shown, const input_even
         putchar(level >= 3 ? '\n' : '\r');
         device_operation_disp_done.store(1);
     }
-    device_operation.fetch_or(1u << (static_cast<unsigned>(entry->index) % 32));
+    device_operation.fetch_or(device_bit(entry));
 }
 
 // Reads events, several at a time, until a read fails or meets the end of
@@ -119,6 +131,7 @@ void read_events(int fd, watcher_state& w)
     for (;;) {
         const ssize_t got = read(fd, w.events, sizeof w.events);
         if (got <= 0) {
+            device_failing.fetch_or(device_bit(w.entry));
             printf("%sevent読み込みエラー(%s 監視失敗)\n", journal_prefix(journal_error), w.shown);
             watcher_retry_sleep(retry_pause_seconds);
             return;
@@ -233,6 +246,12 @@ void device_thread_delete()
 
 void device_check(activity_check& check)
 {
+    if (device_failing.load() == 0) {
+        input_health = {};
+    } else if (!input_health.failing) {
+        input_health.failing = true;  // its watcher has printed why
+        input_health.since = static_cast<int64_t>(watch_unix_time());
+    }
     const uint32_t mask = device_operation.exchange(0);
     if (mask == 0)
         return;
@@ -249,7 +268,7 @@ void device_check(activity_check& check)
             continue;
         char event[event_name_max + 1];
         device_event_read(entry, event);
-        activity_add_reason(check, std::string("input:") + event);
+        activity_add_reason(check, {"input", event});
         if (!first)
             names += "/";
         names += text_escape(event);
@@ -275,6 +294,8 @@ void devices_reset()
         device_data = next;
     }
     device_operation.store(0);
+    device_failing.store(0);
+    input_health = {};
     device_listing_command = device_listing_default;
     input_dir_prefix = "/dev/input/";
     watcher_retry_sleep = real_retry_sleep;

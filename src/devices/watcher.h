@@ -7,6 +7,7 @@
 #include <linux/input.h>
 
 #include "base/activity.h"
+#include "base/source_table.h"
 #include "devices/registry.h"
 
 // One input event as the kernel delivers it to this userland: 24 bytes on
@@ -18,6 +19,12 @@ extern const char* input_dir_prefix;
 
 // Bit (index mod 32) is set when that device delivered an event.
 extern std::atomic<uint32_t> device_operation;
+// Bit (index mod 32) is set while that device's watcher cannot open or read
+// its event device.
+extern std::atomic<uint32_t> device_failing;
+// Whether the watched devices answered at the last check: failing while a
+// watcher cannot open or read its device.
+extern source_health input_health;
 
 // The watchers' pause before they retry a device (10 s); tests shorten it.
 // Must stay a cancellation point.
@@ -37,7 +44,8 @@ void device_thread_delete();
 // cancellation.
 void* device_watch(void* arg);
 // The device check: takes and clears device_operation, reports into check
-// (its text, and one "input:EVENTNAME" reason per device used).
+// (its text, and one "input:EVENTNAME" reason per device used), and notes
+// whether a watcher fails.
 void device_check(activity_check& check);
 // Puts the whole module back to its start state: cancels every watcher and
 // waits for it to end, frees every entry, clears the activity bits and puts

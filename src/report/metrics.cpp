@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/settings.h"
+#include "base/text_escape.h"
 #include "report/atomic_file.h"
 
 namespace {
@@ -47,21 +48,32 @@ void add_per_record(std::string& out, const char* name, const report_state_recor
     }
 }
 
+// One sample per switched-on source: whether it answered, or was busy.
+void add_per_source(std::string& out, const char* name, const status_record& s, bool up)
+{
+    for (const source_state& source : s.sources) {
+        out += name;
+        out += "{source=\"";
+        out += source.kind;
+        out += "\"} ";
+        out += (up ? source.up : source.busy) ? '1' : '0';
+        out += '\n';
+    }
+}
+
 }  // namespace
 
 std::string metrics_label_value(std::string_view text)
 {
+    // Escaped as everywhere else first (no control character is left), then
+    // quoted as the format asks.
+    const std::string escaped = text_escape(text);
     std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        if (c == '\\')
-            out += "\\\\";
-        else if (c == '"')
-            out += "\\\"";
-        else if (c == '\n')
-            out += "\\n";
-        else
-            out += c;
+    out.reserve(escaped.size());
+    for (const char c : escaped) {
+        if (c == '\\' || c == '"')
+            out += '\\';
+        out += c;
     }
     return out;
 }
@@ -86,6 +98,10 @@ std::string metrics_format(const report_state_record& state)
     add_family(out, "lullwatcher_threshold", "gauge",
                "Growth per check period above which the machine counts as busy; 0: not watched.");
     add_per_record(out, "lullwatcher_threshold", state, true);
+    add_family(out, "lullwatcher_source_up", "gauge", "1 when the source answered at the last check, else 0.");
+    add_per_source(out, "lullwatcher_source_up", s, true);
+    add_family(out, "lullwatcher_source_busy", "gauge", "1 when the source made the last check busy, else 0.");
+    add_per_source(out, "lullwatcher_source_busy", s, false);
     return out;
 }
 

@@ -7,8 +7,8 @@
 
 #include "report/report.h"
 
-// A label value as the format requires: backslash, double quote and line
-// feed escaped.
+// A label value: text escaped as everywhere (control characters as \xNN),
+// then backslash and double quote escaped as the format requires.
 std::string metrics_label_value(std::string_view text);
 
 // The file's content for state under the current settings.

@@ -2,23 +2,28 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <systemd/sd-daemon.h>
 
 #include "base/journal.h"
 #include "base/settings.h"
+#include "base/text_escape.h"
 #include "report/status_file.h"
 
 namespace {
 
-// One reason in a few words: "eth0 rx 3.4 MB", "input event3".
-std::string reason_words(const std::string& token)
+// One reason in a few words: "eth0 rx 3.4 MB", "input event3". Disk
+// amounts are kilobytes.
+std::string reason_words(const reason& r)
 {
-    const reason_parts parts = split_reason(token);
-    if (parts.counted)
-        return std::string(parts.name) + " " + std::string(parts.direction) + " " + format_amount(parts.amount);
-    if (parts.kind == "input")
-        return "input " + std::string(parts.detail);
-    return token;
+    if (r.counted) {
+        const bool kilobytes = strcmp(r.kind, "disk") == 0;
+        const uint64_t bytes = !kilobytes ? r.amount : r.amount > UINT64_MAX / 1024 ? UINT64_MAX : r.amount * 1024;
+        return r.subject + " " + r.detail + " " + format_amount(bytes);
+    }
+    if (strcmp(r.kind, "input") == 0)
+        return "input " + r.subject;
+    return reason_token(r);
 }
 
 }  // namespace
@@ -43,17 +48,13 @@ std::string notify_summary(const status_record& record)
         (void)snprintf(clock, sizeof clock, "?");
     line += ", last busy ";
     line += clock;
-    const std::vector<std::string>& reasons = record.busy_reasons;
+    const std::vector<reason>& reasons = record.busy_reasons;
     if (reasons.empty())
         return line;
-    line += " by " + reason_words(reasons.front());
+    // One line: the names come from outside.
+    line += " by " + text_escape(reason_words(reasons.front()));
     if (reasons.size() > 1)
         line += " and " + std::to_string(reasons.size() - 1) + " more";
-    // One line: names reach here unescaped.
-    for (char& c : line) {
-        if (static_cast<unsigned char>(c) < 0x20)
-            c = '?';
-    }
     return line;
 }
 

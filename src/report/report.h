@@ -12,15 +12,11 @@
 
 #include "base/activity.h"
 
-// One record's growth in the check period that just ended, beside the
-// threshold it is compared with.
-struct growth_item {
-    const char* kind;       // "net" or "disk"
-    std::string name;       // interface or disk name, as read
-    const char* direction;  // "rx", "tx", "read" or "write"
-    const char* unit;       // "bytes" or "kilobytes"
-    uint64_t growth;
-    uint64_t threshold;     // 0: that direction is not watched
+// A switched-on source as the last check left it.
+struct source_state {
+    const char* kind;
+    bool up;    // it answered
+    bool busy;  // it made the check busy
 };
 
 // The run as the status file shows it.
@@ -33,13 +29,14 @@ struct status_record {
     int64_t last_check;     // 0 before the first check
     const char* last_verdict;  // "none", "busy" or "idle"
     int64_t last_busy;      // 0 while no check was busy
-    std::vector<std::string> busy_reasons;  // tokens of the last busy check
+    std::vector<reason> busy_reasons;  // of the last busy check
     uint64_t expiries;
+    std::vector<source_state> sources;  // in the order of the source table
 };
 
 struct report_state_record {
     status_record status;
-    std::vector<growth_item> growth;  // taken before the last check
+    std::vector<growth_item> growth;  // of the last check, as the counters gave it
     bool status_failing;   // the status file's warning has been printed
     bool metrics_failing;  // the metrics file's warning has been printed
 };
@@ -58,12 +55,6 @@ void report_reset();
 // service manager that the program is ready, and prints the watchdog
 // warning when its period is too short for the display interval.
 void report_start(time_t now);
-// Takes every sampled record's growth; called at a check before the
-// sources clear it.
-void report_take_growth();
-// Adds "net:..." and "disk:..." tokens for each taken growth over its
-// threshold to check.
-void report_add_growth_reasons(activity_check& check);
 // An expiry action ran (called before the check is reported).
 void report_expiry();
 // A check ended with idle_seconds counted: updates the record and rewrites

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <map>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 
 #include "base/streams.h"
@@ -17,6 +18,42 @@
 namespace {
 
 using status_values = std::map<std::string, std::string>;
+
+// One busy reason token, as read from the file, split into its parts. kind is the text before the
+// first ':'; for "net" and "disk" tokens name, direction and amount are
+// filled from the right (a name may hold ':'), for others detail is the rest.
+struct reason_parts {
+    std::string_view kind;
+    std::string_view name;
+    std::string_view direction;
+    uint64_t amount = 0;
+    std::string_view detail;
+    bool counted = false;  // a net or disk token with its amount in bytes
+};
+reason_parts split_reason(std::string_view token)
+{
+    reason_parts parts;
+    const std::size_t colon = token.find(':');
+    parts.kind = token.substr(0, colon);
+    parts.detail = colon == std::string_view::npos ? std::string_view() : token.substr(colon + 1);
+    if (parts.kind != "net" && parts.kind != "disk")
+        return parts;
+    const std::size_t amount_at = parts.detail.rfind(':');
+    if (amount_at == std::string_view::npos || amount_at == 0)
+        return parts;
+    const std::size_t direction_at = parts.detail.rfind(':', amount_at - 1);
+    if (direction_at == std::string_view::npos)
+        return parts;
+    uint64_t amount = 0;
+    if (!whole_decimal(parts.detail.substr(amount_at + 1), amount))
+        return parts;
+    parts.name = parts.detail.substr(0, direction_at);
+    parts.direction = parts.detail.substr(direction_at + 1, amount_at - direction_at - 1);
+    // Disk amounts are kilobytes.
+    parts.amount = parts.kind == "net" ? amount : (amount > UINT64_MAX / 1024 ? UINT64_MAX : amount * 1024);
+    parts.counted = true;
+    return parts;
+}
 
 // Reads the key=value lines of path; returns 0, or the errno of the failure.
 int read_status(const char* path, status_values& values)

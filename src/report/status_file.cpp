@@ -6,22 +6,20 @@
 #include <cstring>
 
 #include "base/settings.h"
+#include "base/source_table.h"
 #include "base/text_escape.h"
 #include "base/version.h"
 #include "report/atomic_file.h"
-#include "sampling/drive.h"
-#include "base/text_scan.h"
-#include "sampling/traffic.h"
 
 namespace {
 
-const char* source_name(bool watched, const sampler_state& sampler)
+// Where a counter source reads: its origin while switched on, else "none".
+const char* source_origin(const char* kind)
 {
-    if (!watched)
+    const source_row* row = source_find(kind);
+    if (row == nullptr || !row->on() || row->origin == nullptr)
         return "none";
-    if (settings.counter_source == counter_source_kernel || sampler.on_kernel)
-        return "kernel";
-    return "command";
+    return row->origin();
 }
 
 void add_line(std::string& out, const char* key, std::string_view value)
@@ -45,10 +43,22 @@ void add_unsigned(std::string& out, const char* key, uint64_t value)
 std::string joined_reasons(const status_record& record)
 {
     std::string out;
-    for (const std::string& token : record.busy_reasons) {
+    for (const reason& r : record.busy_reasons) {
         if (!out.empty())
             out += ' ';
-        out += text_escape(token, "\\ ");
+        out += text_escape(reason_token(r), "\\ ");
+    }
+    return out;
+}
+
+// Each switched-on source and whether it answered: "net:ok inhibitor:error".
+std::string joined_sources(const status_record& record)
+{
+    std::string out;
+    for (const source_state& source : record.sources) {
+        if (!out.empty())
+            out += ' ';
+        out += std::string(source.kind) + (source.up ? ":ok" : ":error");
     }
     return out;
 }
@@ -57,12 +67,12 @@ std::string joined_reasons(const status_record& record)
 
 const char* network_source_name()
 {
-    return source_name(network_watched(), traffic_table.state);
+    return source_origin("net");
 }
 
 const char* disk_source_name()
 {
-    return source_name(disk_watched(), drive_table.state);
+    return source_origin("disk");
 }
 
 std::string expiry_action_text()
@@ -98,6 +108,7 @@ std::string status_format(const status_record& record)
     add_unsigned(out, "tx_threshold", settings.tx_threshold);
     add_unsigned(out, "read_threshold", settings.read_threshold);
     add_unsigned(out, "write_threshold", settings.write_threshold);
+    add_line(out, "sources", joined_sources(record));
     return out;
 }
 
@@ -123,29 +134,4 @@ std::string format_amount(uint64_t bytes)
     char text[32];
     (void)snprintf(text, sizeof text, "%.1f %s", value, units[unit]);
     return text;
-}
-
-reason_parts split_reason(std::string_view token)
-{
-    reason_parts parts;
-    const std::size_t colon = token.find(':');
-    parts.kind = token.substr(0, colon);
-    parts.detail = colon == std::string_view::npos ? std::string_view() : token.substr(colon + 1);
-    if (parts.kind != "net" && parts.kind != "disk")
-        return parts;
-    const std::size_t amount_at = parts.detail.rfind(':');
-    if (amount_at == std::string_view::npos || amount_at == 0)
-        return parts;
-    const std::size_t direction_at = parts.detail.rfind(':', amount_at - 1);
-    if (direction_at == std::string_view::npos)
-        return parts;
-    uint64_t amount = 0;
-    if (!whole_decimal(parts.detail.substr(amount_at + 1), amount))
-        return parts;
-    parts.name = parts.detail.substr(0, direction_at);
-    parts.direction = parts.detail.substr(direction_at + 1, amount_at - direction_at - 1);
-    // Disk amounts are kilobytes.
-    parts.amount = parts.kind == "net" ? amount : (amount > UINT64_MAX / 1024 ? UINT64_MAX : amount * 1024);
-    parts.counted = true;
-    return parts;
 }

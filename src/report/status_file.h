@@ -25,16 +25,3 @@ void status_publish();
 
 // amount in bytes for a person: "512 B", "3.4 KB", "3.4 MB", "1.2 GB".
 std::string format_amount(uint64_t bytes);
-
-// One busy reason token split into its parts. kind is the text before the
-// first ':'; for "net" and "disk" tokens name, direction and amount are
-// filled from the right (a name may hold ':'), for others detail is the rest.
-struct reason_parts {
-    std::string_view kind;
-    std::string_view name;
-    std::string_view direction;
-    uint64_t amount = 0;
-    std::string_view detail;
-    bool counted = false;  // a net or disk token with its amount in bytes
-};
-reason_parts split_reason(std::string_view token);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/activity.h"
+#include "base/source_table.h"
 #include "sampling/name_index.h"
 
 // One interface's or disk's pair of readings.
@@ -58,6 +59,7 @@ template <typename Entry>
 struct counter_side {
     uint64_t Entry::*total;
     uint64_t Entry::*increased;
+    const char* direction;       // "rx", "tx", "read" or "write"
     uint64_t threshold;          // 0: the direction is not watched
     const char* total_line;      // printf format of name and total
     const char* increased_line;  // printf format of name and growth
@@ -80,6 +82,14 @@ struct counter_table {
     Entry* tail = nullptr;
     name_index<Entry> index;
     sampler_state state;
+    uint64_t pass = 0;      // sampling runs that read anything; a record's seen is the last that listed it
+    source_health health;   // failing while a run reads nothing
+};
+
+// What a table is as a source: its kind and the unit of its counters.
+struct counter_kind {
+    const char* kind;  // "net" or "disk"
+    const char* unit;  // "bytes" or "kilobytes"
 };
 
 // Records a reading: updates the record of name, or appends a new one. The
@@ -100,6 +110,7 @@ void counter_table_add(counter_table<Entry>& table, const counter_sides<Entry>& 
         for (int i = 0; i < 2; i++)
             e->*sides[i].increased += counter_growth(e->*sides[i].total, readings[i]);
     }
+    e->seen = table.pass;
     for (int i = 0; i < 2; i++)
         e->*sides[i].total = readings[i];
 }
@@ -125,24 +136,50 @@ void counter_table_disp(const counter_table<Entry>& table, const counter_sides<E
     }
 }
 
-// The check: a record whose growth in a watched direction is over its
-// threshold makes the period busy and names the direction once; every
-// growth returns to 0.
+// The check, the one place of the threshold rule: a record whose growth in a
+// watched direction is over its threshold makes the period busy, names the
+// direction once and gives a reason "KIND:NAME:DIRECTION:GROWTH". The growth
+// of every record listed by the latest run goes into the check beside its
+// threshold; then every growth returns to 0.
 template <typename Entry>
-void counter_table_check(counter_table<Entry>& table, const counter_sides<Entry>& sides, activity_check& check)
+void counter_table_check(counter_table<Entry>& table, const counter_sides<Entry>& sides, counter_kind what,
+                         activity_check& check)
 {
     bool named[2] = {false, false};
     for (Entry* e = table.head; e != nullptr; e = e->next) {
         for (int i = 0; i < 2; i++) {
             const counter_side<Entry>& s = sides[i];
-            if (s.threshold != 0 && e->*s.increased > s.threshold) {
+            const uint64_t growth = e->*s.increased;
+            if (e->seen == table.pass)
+                check.growth.push_back({what.kind, e->name, s.direction, what.unit, i, growth, s.threshold});
+            if (s.threshold != 0 && growth > s.threshold) {
                 check.busy = true;
                 if (!named[i])
                     check.message += s.busy_text;
                 named[i] = true;
+                check.reasons.emplace_back(what.kind, e->name, s.direction, growth);
             }
             e->*s.increased = 0;
         }
+    }
+}
+
+// Where a sampler's readings came from, for the status file.
+inline const char* sampler_origin(const sampler_state& state, bool kernel_only)
+{
+    return kernel_only || state.on_kernel ? "kernel" : "command";
+}
+
+// Notes whether a sampling run read anything: a run that did counts as the
+// latest pass; one that did not leaves the table failing until one does.
+template <typename Entry>
+void counter_table_read(counter_table<Entry>& table, bool read, int64_t now)
+{
+    if (read) {
+        table.pass++;
+        table.health = {};
+    } else if (!table.health.failing) {
+        table.health = {true, now};
     }
 }
 

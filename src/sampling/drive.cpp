@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/clock.h"
 #include "base/journal.h"
 #include "base/settings.h"
 #include "sampling/drive_iostat.h"
@@ -19,9 +20,9 @@ counter_readings drive_readings;
 
 counter_sides<drive_entry> drive_sides()
 {
-    return {{{&drive_entry::read_total, &drive_entry::read_increased, settings.read_threshold,
+    return {{{&drive_entry::read_total, &drive_entry::read_increased, "read", settings.read_threshold,
               "%s : read total Kbytes : %llu\n", "%s : read increased Kbytes : %llu\n", "(読み込み閾値以上)"},
-             {&drive_entry::write_total, &drive_entry::write_increased, settings.write_threshold,
+             {&drive_entry::write_total, &drive_entry::write_increased, "write", settings.write_threshold,
               "%s : write total Kbytes : %llu\n", "%s : wtite increased Kbytes : %llu\n", "(書き込み閾値以上)"}}};
 }
 
@@ -80,7 +81,9 @@ bool disk_name_recorded(std::string_view name)
 void get_drive_data()
 {
     const sampler_sources sources = {iostat_command, parse_iostat, diskstats_path, parse_diskstats, warn_drive};
-    sampler_read(drive_table.state, sources, settings.counter_source == counter_source_kernel, drive_readings);
+    const bool read =
+        sampler_read(drive_table.state, sources, settings.counter_source == counter_source_kernel, drive_readings);
+    counter_table_read(drive_table, read, static_cast<int64_t>(watch_unix_time()));
     readings_record(drive_readings, drive_data_add);
 }
 
@@ -98,7 +101,12 @@ void drive_data_disp()
 
 void drive_data_check(activity_check& check)
 {
-    counter_table_check(drive_table, drive_sides(), check);
+    counter_table_check(drive_table, drive_sides(), {"disk", "kilobytes"}, check);
+}
+
+const char* drive_origin()
+{
+    return sampler_origin(drive_table.state, settings.counter_source == counter_source_kernel);
 }
 
 void drive_data_clear()

@@ -16,6 +16,7 @@ struct drive_entry {
     uint64_t write_total;     // KB-written counter as last read
     uint64_t write_increased; // KB written since the last check
     drive_entry* next;
+    uint64_t seen;            // the sampling run that listed it last
 };
 
 extern counter_table<drive_entry> drive_table;
@@ -33,6 +34,10 @@ void drive_data_disp();
 void drive_data_check(activity_check& check);
 // Frees every record and forgets the sampler's warning and switch.
 void drive_data_clear();
+// Where the readings come from: "command" or "kernel".
+const char* drive_origin();
+// "-t": each whole disk that the kernel lists now and whether it is watched.
+void drive_describe();
 
 // Whether name begins with one of the comma-separated prefixes of list
 // (blanks around a prefix and empty prefixes are ignored).

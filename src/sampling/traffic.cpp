@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "sampling/ignored_interfaces.h"
+#include "base/clock.h"
 #include "base/journal.h"
 #include "base/progress.h"
 #include "base/settings.h"
@@ -19,9 +20,9 @@ counter_readings traffic_readings;
 
 counter_sides<traffic_entry> traffic_sides()
 {
-    return {{{&traffic_entry::rx_total, &traffic_entry::rx_increased, settings.rx_threshold,
+    return {{{&traffic_entry::rx_total, &traffic_entry::rx_increased, "rx", settings.rx_threshold,
               "%s : RX total bytes : %llu\n", "%s : RX increased bytes : %llu\n", "(受信トラフィック閾値以上)"},
-             {&traffic_entry::tx_total, &traffic_entry::tx_increased, settings.tx_threshold,
+             {&traffic_entry::tx_total, &traffic_entry::tx_increased, "tx", settings.tx_threshold,
               "%s : TX total bytes : %llu\n", "%s : TX increased bytes : %llu\n", "(送信トラフィック閾値以上)"}}};
 }
 
@@ -49,8 +50,9 @@ void get_traffic_data()
 {
     const sampler_sources sources = {ifconfig_command, parse_ifconfig, proc_net_dev_path, parse_proc_net_dev,
                                      warn_traffic};
-    sampler_read(traffic_table.state, sources, settings.counter_source == counter_source_kernel,
-                 traffic_readings);
+    const bool read = sampler_read(traffic_table.state, sources, settings.counter_source == counter_source_kernel,
+                                   traffic_readings);
+    counter_table_read(traffic_table, read, static_cast<int64_t>(watch_unix_time()));
     readings_record(traffic_readings, traffic_data_add);
 }
 
@@ -73,7 +75,12 @@ void disp_traffic_data()
 
 void traffic_data_check(activity_check& check)
 {
-    counter_table_check(traffic_table, traffic_sides(), check);
+    counter_table_check(traffic_table, traffic_sides(), {"net", "bytes"}, check);
+}
+
+const char* traffic_origin()
+{
+    return sampler_origin(traffic_table.state, settings.counter_source == counter_source_kernel);
 }
 
 void traffic_data_clear()

@@ -16,6 +16,7 @@ struct traffic_entry {
     uint64_t tx_increased;  // bytes sent since the last check
     std::string name;
     traffic_entry* next;
+    uint64_t seen;          // the sampling run that listed it last
 };
 
 extern counter_table<traffic_entry> traffic_table;
@@ -34,3 +35,7 @@ void disp_traffic_data();
 void traffic_data_check(activity_check& check);
 // Frees every record and forgets the sampler's warning and switch.
 void traffic_data_clear();
+// Where the readings come from: "command" or "kernel".
+const char* traffic_origin();
+// "-t": each interface that the kernel lists now and whether it is watched.
+void traffic_describe();

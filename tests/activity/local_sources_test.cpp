@@ -52,7 +52,7 @@ TEST_F(Sources, FindingsAreNamedAtLevelTwoAndBounded)
     EXPECT_TRUE(check.busy);
     EXPECT_EQ(check.message, "(接続中)");
     ASSERT_EQ(check.reasons.size(), activity_names_max);
-    EXPECT_EQ(check.reasons[7], "port:p7");
+    EXPECT_EQ(reason_token(check.reasons[7]), "port:p7");
     settings.disp_level = 2;
     check = {};
     findings_report(check, found, "(接続中)", "port");
@@ -87,7 +87,7 @@ TEST_F(Sources, ProcessesByNameOrFirstArgument)
         snprintf(settings.busy_processes, busy_processes_size, "%s", c.patterns);
         EXPECT_EQ(run(process_check), "") << c.patterns;
         EXPECT_EQ(check.busy, !c.reasons.empty()) << c.patterns;
-        EXPECT_EQ(check.reasons, c.reasons) << c.patterns;
+        EXPECT_EQ(reason_tokens(check.reasons), c.reasons) << c.patterns;
     }
     kill(by_name, SIGKILL);
     kill(by_argument, SIGKILL);
@@ -98,7 +98,7 @@ TEST_F(Sources, ProcessesByNameOrFirstArgument)
     proc_root = dir.path.c_str();
     EXPECT_EQ(run(process_check), "警告：プロセス一覧（" + dir.path + "）を確認できません。確認できるまで使用中とみなします。\n");
     EXPECT_TRUE(check.busy);
-    EXPECT_EQ(check.reasons, strings{"process:error"});
+    EXPECT_EQ(reason_tokens(check.reasons), strings{"process:error"});
     proc_root = "/nonexistent";
     EXPECT_EQ(run(process_check), "");
     EXPECT_TRUE(check.busy);
@@ -128,7 +128,7 @@ TEST_F(Sources, ProcessesFollowedBetweenChecks)
     ASSERT_EQ(write(go[1], "x", 1), 1);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     run(process_check);
-    EXPECT_EQ(check.reasons, strings{"process:lw-renamed"});
+    EXPECT_EQ(reason_tokens(check.reasons), strings{"process:lw-renamed"});
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
     run(process_check);
@@ -150,7 +150,7 @@ TEST_F(Sources, CpuShareAboveTheThreshold)
     run(cpu_check);
     EXPECT_TRUE(check.busy);
     EXPECT_EQ(check.message, "(CPU使用率閾値以上)");
-    EXPECT_EQ(check.reasons, strings{"cpu:60"});
+    EXPECT_EQ(reason_tokens(check.reasons), strings{"cpu:60"});
     // Exactly the threshold is not above it.
     settings.cpu_threshold = 60;
     dir.write("stat", "cpu  200 0 120 760 120 0 0 0 90 0\n");
@@ -158,7 +158,7 @@ TEST_F(Sources, CpuShareAboveTheThreshold)
     EXPECT_FALSE(check.busy);
     dir.write("stat", "intr 1 2 3\n");
     EXPECT_EQ(run(cpu_check), "警告：CPU使用率（" + dir.path + "/stat）を確認できません。確認できるまで使用中とみなします。\n");
-    EXPECT_EQ(check.reasons, strings{"cpu:error"});
+    EXPECT_EQ(reason_tokens(check.reasons), strings{"cpu:error"});
     dir.write("stat", "cpu  300 0 120 760 120 0 0 0 90 0\n");
     EXPECT_EQ(run(cpu_check), "回復：CPU使用率（" + dir.path + "/stat）を再び確認できます。\n");
     EXPECT_TRUE(check.busy);  // 100 of 100 ticks since the last good reading
@@ -222,7 +222,7 @@ TEST_F(Sources, EstablishedConnectionsOnListedPorts)
             snprintf(settings.busy_ports, busy_ports_size, "1,%u,2", c.port);
             EXPECT_EQ(run(port_check), "");
             EXPECT_TRUE(check.busy) << peer << netlink;
-            EXPECT_EQ(check.reasons, strings{"port:" + std::to_string(c.port) + ":" + peer}) << netlink;
+            EXPECT_EQ(reason_tokens(check.reasons), strings{"port:" + std::to_string(c.port) + ":" + peer}) << netlink;
             // The client's end has another local port; listening is no connection.
             snprintf(settings.busy_ports, busy_ports_size, "1");
             run(port_check);
@@ -232,7 +232,7 @@ TEST_F(Sources, EstablishedConnectionsOnListedPorts)
     port_use_netlink = false;
     proc_net_tcp_path = "/nonexistent";
     EXPECT_EQ(run(port_check), "警告：TCP接続を確認できません。確認できるまで使用中とみなします。\n");
-    EXPECT_EQ(check.reasons, strings{"port:error"});
+    EXPECT_EQ(reason_tokens(check.reasons), strings{"port:error"});
 }
 
 // The kernel's table is walked again only when TCP's open counters moved,
@@ -330,7 +330,7 @@ TEST_F(Sources, CheckCommandStatuses)
         const std::string what = "確認コマンド（" + c.command + "）";
         const std::string out = run(busy_command_check);
         EXPECT_EQ(check.busy, c.busy) << c.command;
-        EXPECT_EQ(check.reasons, c.reasons) << c.command;
+        EXPECT_EQ(reason_tokens(check.reasons), c.reasons) << c.command;
         EXPECT_EQ(check.message, c.busy ? (c.failing ? "(確認不可)" : "(確認コマンド)") : "") << c.command;
         const std::string line = c.failing == was_failing ? ""
                                  : c.failing ? "警告：" + what + "を確認できません。確認できるまで使用中とみなします。\n"

@@ -63,7 +63,7 @@ TEST_F(Logind, SessionsOfClassUserCountAsTheModeSays)
     auto c = run(session_check);
     EXPECT_TRUE(c.check.busy);
     EXPECT_EQ(c.check.message, "(ログイン中)");
-    EXPECT_EQ(c.check.reasons, std::vector<std::string>{"session:alice@seat0"});
+    EXPECT_EQ(reason_tokens(c.check.reasons), std::vector<std::string>{"session:alice@seat0"});
     EXPECT_EQ(c.output, "");
 
     // Terminal, then remote host, named at level 2.
@@ -71,7 +71,7 @@ TEST_F(Logind, SessionsOfClassUserCountAsTheModeSays)
     set_session("c1", "TTY", "s", "pts/3");
     EXPECT_EQ(run(session_check).check.message, "(ログイン中:alice@pts/3)");
     set_session("c1", "RemoteHost", "s", "192.0.2.7");
-    EXPECT_EQ(run(session_check).check.reasons, std::vector<std::string>{"session:alice@192.0.2.7"});
+    EXPECT_EQ(reason_tokens(run(session_check).check.reasons), std::vector<std::string>{"session:alice@192.0.2.7"});
 
     // An idle session counts only for "any"; a closing one and another
     // class never.
@@ -98,7 +98,7 @@ TEST_F(Logind, InhibitorLocksThatBlockPowerOff)
     auto c = run(inhibitor_check);
     EXPECT_TRUE(c.check.busy);
     EXPECT_EQ(c.check.message, "(抑止ロック)");
-    EXPECT_EQ(c.check.reasons, std::vector<std::string>{"inhibitor:backup:shutdown:sleep"});
+    EXPECT_EQ(reason_tokens(c.check.reasons), std::vector<std::string>{"inhibitor:backup:shutdown:sleep"});
     // Released: the mock drops it once it sees the descriptor closed.
     close(backup);
     bool busy = true;
@@ -121,7 +121,7 @@ TEST_F(Logind, BusGoingAwayKeepsTheMachineOnWithOneWarning)
         auto c = run(session_check);
         EXPECT_TRUE(c.check.busy);
         EXPECT_EQ(c.check.message, "(確認不可)");
-        EXPECT_EQ(c.check.reasons, std::vector<std::string>{"session:error"});
+        EXPECT_EQ(reason_tokens(c.check.reasons), std::vector<std::string>{"session:error"});
         EXPECT_EQ(c.output, i == 0 ? "警告：ログインセッション（systemd-logind）を確認できません。確認できるまで使用中とみなします。\n" : "");
     }
     EXPECT_EQ(run(inhibitor_check).output,

@@ -58,7 +58,7 @@ TEST_P(DeviceCheck, NamesTheActiveDevicesByLevel)
     EXPECT_EQ(check.message, c.message);
     EXPECT_EQ(check.busy, c.busy);
     std::string reasons;
-    for (const std::string& token : check.reasons)
+    for (const std::string& token : reason_tokens(check.reasons))
         reasons += (reasons.empty() ? "" : " ") + token;
     EXPECT_EQ(reasons, c.reasons);
     EXPECT_EQ(device_operation.load(), 0u);

@@ -48,8 +48,8 @@ TEST(Metrics, ParsedByPrometheusTextParser)
     report_state.status.expiries = 2;
     // A label value with every character that needs an escape.
     report_state.growth = {
-        {"net", "eth0", "rx", "bytes", 3565158, 1048576},
-        {"disk", "odd\"name\\with\nbreak", "write", "kilobytes", 5000, 0},
+        {"net", "eth0", "rx", "bytes", 0, 3565158, 1048576},
+        {"disk", "odd\"name\\with\nbreak", "write", "kilobytes", 1, 5000, 0},
     };
     metrics_publish();
     EXPECT_EQ(parse_with_prometheus(dir, path),
@@ -59,10 +59,10 @@ TEST(Metrics, ParsedByPrometheusTextParser)
               "gauge lullwatcher_last_busy_timestamp_seconds{} 1796731380.0\n"
               "counter lullwatcher_expiries_total{} 2.0\n"
               "gauge lullwatcher_growth{direction='rx',kind='net',name='eth0',unit='bytes'} 3565158.0\n"
-              "gauge lullwatcher_growth{direction='write',kind='disk',name='odd\"name\\\\with\\nbreak',"
+              "gauge lullwatcher_growth{direction='write',kind='disk',name='odd\"name\\\\with\\\\x0abreak',"
               "unit='kilobytes'} 5000.0\n"
               "gauge lullwatcher_threshold{direction='rx',kind='net',name='eth0',unit='bytes'} 1048576.0\n"
-              "gauge lullwatcher_threshold{direction='write',kind='disk',name='odd\"name\\\\with\\nbreak',"
+              "gauge lullwatcher_threshold{direction='write',kind='disk',name='odd\"name\\\\with\\\\x0abreak',"
               "unit='kilobytes'} 0.0\n");
     reset_program_state();
 }

@@ -68,8 +68,8 @@ TEST_F(Notify, ReadyStatusAndWatchdog)
 
     activity_check busy;
     busy.busy = true;
-    activity_add_reason(busy, "net:eth0:rx:3565158");
-    activity_add_reason(busy, "input:event3");
+    activity_add_reason(busy, {"net", "eth0", "rx", 3565158});
+    activity_add_reason(busy, {"input", "event3"});
     report_check(busy, 0, 1796731380);
     EXPECT_EQ(next(), "STATUS=idle 0 of 10 min, last busy 12:03 by eth0 rx 3.4 MB and 1 more");
     report_check(activity_check(), 420, 1796731800);

@@ -74,9 +74,9 @@ TEST_F(StatusFile, KeysAndValuesFollowTheRun)
     sample_busy_period();
     activity_check busy;
     busy.busy = true;
-    activity_add_reason(busy, "input:event3");
-    report_take_growth();
-    report_add_growth_reasons(busy);
+    activity_add_reason(busy, {"input", "event3"});
+    traffic_data_check(busy);
+    drive_data_check(busy);
     report_check(busy, 0, 1060);
     // lo sent exactly its threshold (100): not over it, so no token.
     const std::string reasons = "busy_reasons=input:event3 net:eth0:rx:3565158 disk:dm\\x20x:write:4990\n";
@@ -85,7 +85,7 @@ TEST_F(StatusFile, KeysAndValuesFollowTheRun)
                           "idle_seconds=0\nexpiry_seconds=600\nseconds_left=600\nchecks=1\nlast_check=1060\n"
                           "last_verdict=busy\nlast_busy=1060\n" + reasons + "expiries=0\n"
                           "action=sync; sync; sync; shutdown -h now\ndry_run=off\ncheck_interval=60\nrx_threshold=1048576\n"
-                          "tx_threshold=100\nread_threshold=0\nwrite_threshold=2048\n");
+                          "tx_threshold=100\nread_threshold=0\nwrite_threshold=2048\nsources=net:ok disk:ok\n");
 
     // An idle check keeps the last busy check and its reasons.
     report_check(activity_check(), 540, 1120);

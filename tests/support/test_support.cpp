@@ -15,7 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "activity/sources.h"
+#include "core/sources.h"
 #include "base/child.h"
 #include "calibrate/calibration.h"
 #include "action/command.h"
@@ -45,7 +45,7 @@ void reset_program_state()
     calibrate_reset();
     report_reset();
     journal_reset();
-    activity_sources_reset();
+    sources_reset();
     child_reset();
 }
 
