@@ -1,6 +1,5 @@
 #include "report/config_print.h"
 
-#include <cinttypes>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -13,7 +12,6 @@
 #include "base/version.h"
 #include "devices/registry.h"
 #include "report/escape.h"
-#include "report/status_file.h"
 #include "sampling/drive.h"
 #include "sampling/ignored_interfaces.h"
 #include "sampling/sources.h"
@@ -27,10 +25,12 @@ namespace {
 // The file reads lines of at most 255 bytes, line feed included.
 constexpr std::size_t config_line_max = 254;
 
-// A text setting. A value that the file cannot give back as it is (a
-// "//" makes the line a comment, a control character ends or changes it, a
-// long line is cut) is announced by a comment line first.
-void print_text(const char* key, std::string_view value)
+}  // namespace
+
+// A value that the file cannot give back as it is (a "//" makes the line a
+// comment, a control character ends or changes it, a long line is cut) is
+// announced by a comment line first.
+void config_text_print(const char* key, std::string_view value)
 {
     if (value.find("//") != std::string_view::npos || has_control(value) ||
         strlen(key) + value.size() > config_line_max)
@@ -38,45 +38,7 @@ void print_text(const char* key, std::string_view value)
     printf("%s%s\n", key, report_escape(value, false).c_str());
 }
 
-void print_path(const char* key, const char* path)
-{
-    print_text(key, path[0] == '\0' ? "off" : path);
-}
-
-void print_settings()
-{
-    print_text("COMMAND=", expiry_action_text());
-    printf("RX_THRESHOLD=%" PRIu64 "\n", settings.rx_threshold);
-    printf("TX_THRESHOLD=%" PRIu64 "\n", settings.tx_threshold);
-    printf("READ_THRESHOLD=%" PRIu64 "\n", settings.read_threshold);
-    printf("WRITE_THRESHOLD=%" PRIu64 "\n", settings.write_threshold);
-    printf("EXFIRE_TIME=%d\n", settings.exfire_time / 60);
-    printf("CHECK_INTERVAL=%d\n", settings.check_interval);
-    printf("DISP_INTERVAL=%d\n", settings.disp_interval);
-    printf("DISP_LEVEL=%d\n", settings.disp_level);
-    if (settings.watch_roop <= 0)
-        printf("NOT_ROOP\n");
-    else
-        printf("// NOT_ROOP なし：満了後も監視を続けます\n");
-    printf("COUNTER_SOURCE=%s\n", settings.counter_source == counter_source_kernel ? "kernel" : "command");
-    print_text("DISK_PREFIXES=", settings.disk_prefixes);
-    // A notice before acting and the dry run.
-    printf("NOTICE_TIME=%d\n", settings.notice_time / 60);
-    print_text("NOTICE_RUN=", settings.notice_run);
-    printf("DRY_RUN=%s\n", settings.dry_run != 0 ? "on" : "off");
-    // The activity sources beside the counters and the devices.
-    static const char* const sessions[] = {"off", "any", "active"};
-    const int32_t s = settings.user_sessions;
-    printf("USER_SESSIONS=%s\n", s >= 0 && s <= user_sessions_active ? sessions[s] : "off");
-    printf("INHIBITORS=%s\n", settings.inhibitors != 0 ? "on" : "off");
-    print_text("BUSY_PROCESSES=", settings.busy_processes);
-    printf("CPU_THRESHOLD=%d\n", settings.cpu_threshold);
-    print_text("BUSY_PORTS=", settings.busy_ports);
-    print_text("BUSY_CHECK=", settings.busy_check);
-    print_text("IGNORE_INTERFACES=", settings.ignore_interfaces);
-    print_path("STATUS_PATH=", settings.status_path);
-    print_path("METRICS_PATH=", settings.metrics_path);
-}
+namespace {
 
 // Device names by event handler, from the device listing.
 std::map<std::string, std::string> device_names()
@@ -115,7 +77,7 @@ void print_devices()
     for (const device_entry* d = device_data; d != nullptr; d = d->next) {
         const auto it = names.find(d->event);
         printf("// %s\n", it == names.end() ? "名前不明" : report_escape(it->second, false).c_str());
-        print_text("EVENT=", d->event);
+        config_text_print("EVENT=", d->event);
     }
 }
 
@@ -170,9 +132,8 @@ void print_disks()
 
 }  // namespace
 
-void test_config_print()
+void config_system_print()
 {
-    print_settings();
     print_devices();
     print_interfaces();
     print_disks();
