@@ -19,8 +19,8 @@ namespace {
 
 // The parser's mode is the row whose value the next plain argument is;
 // nullptr: an event name (at the start, and once an option's value was
-// taken). A threshold row carries its unit factor, so the mode stands for
-// the multiplier too.
+// taken, so that "-ev" takes any number of them). A threshold row carries
+// its unit factor, so the mode stands for the multiplier too.
 using arg_mode = const setting_descriptor*;
 
 // Handles an option. Returns -1 when parsing ends here.

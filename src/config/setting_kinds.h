@@ -57,7 +57,7 @@ extern const char* const on_off_words[];
 // A row whose value both sources convert with take; the command line
 // refuses what take refuses, the file reports it.
 constexpr setting_descriptor value_row(const char* key, const char* short_option, const char* long_option,
-                                       bool (*take)(const setting_descriptor&, const char*), setting_help help)
+                                       bool (*take)(const setting_descriptor&, const char*), const setting_help& help)
 {
     setting_descriptor row{};
     row.key = key;
@@ -73,7 +73,7 @@ constexpr setting_descriptor value_row(const char* key, const char* short_option
 // An option that acts at once (in the file, its key does the same).
 constexpr setting_descriptor flag_row(const char* key, const char* short_option, const char* long_option,
                                       int (*flag)(const setting_descriptor&),
-                                      void (*print)(const setting_descriptor&), setting_help help)
+                                      void (*print)(const setting_descriptor&), const setting_help& help)
 {
     setting_descriptor row = value_row(key, short_option, long_option, nullptr, help);
     row.file = flag_file;
@@ -84,7 +84,7 @@ constexpr setting_descriptor flag_row(const char* key, const char* short_option,
 
 // A further configuration file, read where its key or option stands.
 constexpr setting_descriptor file_row(const char* key, const char* short_option, const char* long_option,
-                                      setting_help help)
+                                      const setting_help& help)
 {
     setting_descriptor row = value_row(key, short_option, long_option, nullptr, help);
     row.file_text = true;
@@ -95,7 +95,7 @@ constexpr setting_descriptor file_row(const char* key, const char* short_option,
 
 // A device to watch, registered by take.
 constexpr setting_descriptor device_row(const char* key, const char* short_option, const char* long_option,
-                                        bool (*take)(const setting_descriptor&, const char*), setting_help help)
+                                        bool (*take)(const setting_descriptor&, const char*), const setting_help& help)
 {
     setting_descriptor row = value_row(key, short_option, long_option, take, help);
     row.file_text = true;
@@ -104,7 +104,7 @@ constexpr setting_descriptor device_row(const char* key, const char* short_optio
 
 // Unsigned, times factor, always taken; the rows of factor 1 print.
 constexpr setting_descriptor threshold_row(const char* key, const char* short_option, const char* long_option,
-                                           uint64_t* setting, uint64_t factor, setting_help help)
+                                           uint64_t* setting, uint64_t factor, const setting_help& help)
 {
     setting_descriptor row = value_row(key, short_option, long_option, threshold_take, help);
     row.threshold = setting;
@@ -116,7 +116,7 @@ constexpr setting_descriptor threshold_row(const char* key, const char* short_op
 // A signed number into *setting, with the conversion and the print given.
 constexpr setting_descriptor number_row(const char* key, const char* short_option, const char* long_option,
                                         int32_t* setting, bool (*take)(const setting_descriptor&, const char*),
-                                        void (*print)(const setting_descriptor&), setting_help help)
+                                        void (*print)(const setting_descriptor&), const setting_help& help)
 {
     setting_descriptor row = value_row(key, short_option, long_option, take, help);
     row.number = setting;
@@ -126,21 +126,21 @@ constexpr setting_descriptor number_row(const char* key, const char* short_optio
 
 // Minutes, taken when > 0, held in seconds.
 constexpr setting_descriptor minutes_row(const char* key, const char* short_option, const char* long_option,
-                                         int32_t* setting, setting_help help)
+                                         int32_t* setting, const setting_help& help)
 {
     return number_row(key, short_option, long_option, setting, minutes_take, minutes_print, help);
 }
 
 // Seconds, taken when > 0.
 constexpr setting_descriptor seconds_row(const char* key, const char* short_option, const char* long_option,
-                                         int32_t* setting, setting_help help)
+                                         int32_t* setting, const setting_help& help)
 {
     return number_row(key, short_option, long_option, setting, positive_take, number_print, help);
 }
 
 // A display level: the file takes any, the command line only levels > 0.
 constexpr setting_descriptor level_row(const char* key, const char* short_option, const char* long_option,
-                                       int32_t* setting, setting_help help)
+                                       int32_t* setting, const setting_help& help)
 {
     setting_descriptor row = seconds_row(key, short_option, long_option, setting, help);
     row.file = level_file;
@@ -149,7 +149,7 @@ constexpr setting_descriptor level_row(const char* key, const char* short_option
 
 // A whole percentage 0-100; the file's value without blanks around it.
 constexpr setting_descriptor percent_row(const char* key, const char* short_option, const char* long_option,
-                                         int32_t* setting, setting_help help)
+                                         int32_t* setting, const setting_help& help)
 {
     setting_descriptor row = number_row(key, short_option, long_option, setting, percent_take, number_print, help);
     row.file = word_file;
@@ -158,7 +158,7 @@ constexpr setting_descriptor percent_row(const char* key, const char* short_opti
 
 // A whole count > 0 that the option must be given (command line only).
 constexpr setting_descriptor count_row(const char* short_option, const char* long_option, int32_t* setting,
-                                       setting_help help)
+                                       const setting_help& help)
 {
     setting_descriptor row = number_row(nullptr, short_option, long_option, setting, count_take, nullptr, help);
     row.needs_value = true;
@@ -168,7 +168,7 @@ constexpr setting_descriptor count_row(const char* short_option, const char* lon
 // One of words, held as its index; the file's value without blanks or a
 // carriage return around it.
 constexpr setting_descriptor word_row(const char* key, const char* short_option, const char* long_option,
-                                      int32_t* setting, const char* const* words, setting_help help)
+                                      int32_t* setting, const char* const* words, const setting_help& help)
 {
     setting_descriptor row = number_row(key, short_option, long_option, setting, word_take, word_print, help);
     row.words = words;
@@ -179,7 +179,7 @@ constexpr setting_descriptor word_row(const char* key, const char* short_option,
 
 // "off" or "on".
 constexpr setting_descriptor on_off_row(const char* key, const char* short_option, const char* long_option,
-                                        int32_t* setting, setting_help help)
+                                        int32_t* setting, const setting_help& help)
 {
     setting_descriptor row = word_row(key, short_option, long_option, setting, on_off_words, help);
     row.print = on_off_print;
@@ -188,7 +188,7 @@ constexpr setting_descriptor on_off_row(const char* key, const char* short_optio
 
 // "off" or "on" in the file; on the command line a flag that switches it on.
 constexpr setting_descriptor switch_row(const char* key, const char* short_option, const char* long_option,
-                                        int32_t* setting, setting_help help)
+                                        int32_t* setting, const setting_help& help)
 {
     setting_descriptor row = on_off_row(key, short_option, long_option, setting, help);
     row.flag = switch_on_flag;
@@ -200,7 +200,7 @@ constexpr setting_descriptor switch_row(const char* key, const char* short_optio
 template <std::size_t size>
 constexpr setting_descriptor text_row(const char* key, const char* short_option, const char* long_option,
                                       char (&text)[size], bool (*take)(const setting_descriptor&, const char*),
-                                      setting_help help)
+                                      const setting_help& help)
 {
     setting_descriptor row = value_row(key, short_option, long_option, take, help);
     row.text = text;
@@ -214,7 +214,7 @@ constexpr setting_descriptor text_row(const char* key, const char* short_option,
 // Comma-separated name patterns.
 template <std::size_t size>
 constexpr setting_descriptor name_list_row(const char* key, const char* short_option, const char* long_option,
-                                           char (&text)[size], setting_help help)
+                                           char (&text)[size], const setting_help& help)
 {
     return text_row(key, short_option, long_option, text, name_list_take, help);
 }
@@ -222,7 +222,7 @@ constexpr setting_descriptor name_list_row(const char* key, const char* short_op
 // Comma-separated TCP ports.
 template <std::size_t size>
 constexpr setting_descriptor port_list_row(const char* key, const char* short_option, const char* long_option,
-                                           char (&text)[size], setting_help help)
+                                           char (&text)[size], const setting_help& help)
 {
     return text_row(key, short_option, long_option, text, port_list_take, help);
 }
@@ -230,7 +230,7 @@ constexpr setting_descriptor port_list_row(const char* key, const char* short_op
 // Comma-separated disk name prefixes.
 template <std::size_t size>
 constexpr setting_descriptor prefix_list_row(const char* key, const char* short_option, const char* long_option,
-                                             char (&text)[size], setting_help help)
+                                             char (&text)[size], const setting_help& help)
 {
     return text_row(key, short_option, long_option, text, prefix_list_take, help);
 }
@@ -238,7 +238,7 @@ constexpr setting_descriptor prefix_list_row(const char* key, const char* short_
 // A report file's path; "off": none.
 template <std::size_t size>
 constexpr setting_descriptor path_row(const char* key, const char* short_option, const char* long_option,
-                                      char (&text)[size], setting_help help)
+                                      char (&text)[size], const setting_help& help)
 {
     setting_descriptor row = text_row(key, short_option, long_option, text, path_take, help);
     row.print = path_print;
@@ -249,7 +249,7 @@ constexpr setting_descriptor path_row(const char* key, const char* short_option,
 // file value keeps the command.
 template <std::size_t size>
 constexpr setting_descriptor command_row(const char* key, const char* short_option, const char* long_option,
-                                         char (&text)[size], setting_help help)
+                                         char (&text)[size], const setting_help& help)
 {
     setting_descriptor row = text_row(key, short_option, long_option, text, text_take, help);
     row.file = command_file;
@@ -260,7 +260,7 @@ constexpr setting_descriptor command_row(const char* key, const char* short_opti
 // The check command: an empty file value switches the check off.
 template <std::size_t size>
 constexpr setting_descriptor check_command_row(const char* key, const char* short_option, const char* long_option,
-                                               char (&text)[size], setting_help help)
+                                               char (&text)[size], const setting_help& help)
 {
     setting_descriptor row = command_row(key, short_option, long_option, text, help);
     row.file = text_take;
@@ -271,7 +271,7 @@ constexpr setting_descriptor check_command_row(const char* key, const char* shor
 // default action.
 template <std::size_t size>
 constexpr setting_descriptor expiry_command_row(const char* key, const char* short_option,
-                                                const char* long_option, char (&text)[size], setting_help help)
+                                                const char* long_option, char (&text)[size], const setting_help& help)
 {
     setting_descriptor row = command_row(key, short_option, long_option, text, help);
     row.file = expiry_command_file;
