@@ -16,3 +16,6 @@ int arg_test_config_count(int argc, char** argv);
 
 // Prints the help text.
 void arg_help_print();
+
+// Prints the refusal of an argument that is not understood.
+void arg_refuse(const char* arg);

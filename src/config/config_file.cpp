@@ -2,15 +2,12 @@
 
 #include <cstring>
 #include <memory>
-#include <string_view>
 #include <sys/stat.h>
 
 #include "base/journal.h"
 #include "base/streams.h"
 #include "config/config_trust.h"
-#include "config/config_values.h"
 #include "config/setting_table.h"
-#include "base/settings.h"
 
 namespace {
 
@@ -28,30 +25,6 @@ bool config_line_skipped(const char* piece)
     return *piece == '\n' || *piece == '\0';
 }
 
-// An empty value changes nothing; a taken one is confirmed.
-void config_command_apply(const char* value)
-{
-    if (*value == '\0')
-        return;
-    // A value is at most 247 bytes (a 255-byte piece less the key), so it
-    // always fits; the copy is bounded all the same.
-    (void)snprintf(settings.command, sizeof settings.command, "%s", value);
-    printf("コマンド設定：%s\n", settings.command);
-}
-
-// The enumerated values are taken without surrounding blanks and without a
-// carriage return, so that files with CR LF line ends work.
-std::string_view config_word(const char* value)
-{
-    std::string_view word(value);
-    const auto first = word.find_first_not_of(" \t\r");
-    if (first == std::string_view::npos)
-        return {};
-    word.remove_prefix(first);
-    word.remove_suffix(word.size() - 1 - word.find_last_not_of(" \t\r"));
-    return word;
-}
-
 void config_bad_value(const char* line)
 {
     printf("%s設定ファイルの値に誤りがあります：%s\n", journal_prefix(journal_warning), line);
@@ -59,40 +32,8 @@ void config_bad_value(const char* line)
 
 void config_key_apply(const setting_descriptor& row, const char* value, const char* line)
 {
-    switch (row.kind) {
-    case kind_command: config_command_apply(value); break;
-    // Unlike the command line, the file takes any level, 0 and below too.
-    case kind_level: *row.number = config_signed(value); break;
-    case kind_not_roop: settings.watch_roop = -1; break;
-    // An empty notice command changes nothing; a value always fits.
-    case kind_notice_run:
-        if (*value != '\0')
-            (void)snprintf(settings.notice_run, sizeof settings.notice_run, "%s", value);
-        break;
-    case kind_counter_source:
-    case kind_disk_prefixes:
-    case kind_dry_run:
-    case kind_user_sessions:
-    case kind_inhibitors:
-    case kind_percent:
-    case kind_busy_processes:
-    case kind_busy_ports:
-    case kind_ignore_interfaces:
-    case kind_status_path:
-    case kind_metrics_path: {
-        const std::string word(config_word(value));
-        if (!setting_value_apply(row, word.c_str()))
-            config_bad_value(line);
-        break;
-    }
-    // The check command is taken as written, like the expiry command; an
-    // empty one switches the check off.
-    case kind_busy_check:
-        if (!setting_value_apply(row, value))
-            config_bad_value(line);
-        break;
-    default: (void)setting_value_apply(row, value); break;
-    }
+    if (!row.file(row, value))
+        config_bad_value(line);
 }
 
 // What a piece of a line led to.
@@ -163,7 +104,7 @@ line_outcome config_line_apply(char* piece, FILE* fp, std::string* handover)
         printf("%s設定ファイルエラー：%s\n", journal_prefix(journal_warning), piece);
         return line_applied;
     }
-    if (row->kind == kind_file) {
+    if (row->hands_over) {
         handover->assign(value);
         return line_handover;
     }

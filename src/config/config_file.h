@@ -15,6 +15,12 @@ constexpr int config_read_refused = -2;
 // was applied before a failure stays.
 int read_config(const char* path);
 
+// Prints every setting as a configuration line in the file's key order
+// (thresholds in bytes and KB, times in the file's units, the expiry action
+// spelled out), then what config_system_print adds. Runs no sampler and no
+// expiry command.
+void test_config_print();
+
 // Applies the lines of fp up to its end or up to a "FILE=" line. Returns
 // true, with the named path in *handover, when reading is to go on in that
 // file; false at the end of fp.

@@ -3,8 +3,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "base/settings.h"
-
 uint64_t config_unsigned(const char* text)
 {
     return strtoull(text, nullptr, 10);
@@ -51,17 +49,6 @@ void config_set_positive(int32_t* setting, const char* text)
         *setting = value;
 }
 
-bool config_counter_source(std::string_view text, int32_t* source)
-{
-    if (text == "command")
-        *source = counter_source_commands;
-    else if (text == "kernel")
-        *source = counter_source_kernel;
-    else
-        return false;
-    return true;
-}
-
 namespace {
 
 bool prefix_char_valid(char c)
@@ -72,9 +59,9 @@ bool prefix_char_valid(char c)
 
 }  // namespace
 
-bool config_set_disk_prefixes(std::string_view list)
+bool config_set_prefix_list(std::string_view list, char* dest, std::size_t size)
 {
-    if (list.empty() || list.size() >= sizeof settings.disk_prefixes)
+    if (list.empty() || list.size() >= size)
         return false;
     bool item_empty = true;
     for (const char c : list) {
@@ -90,21 +77,8 @@ bool config_set_disk_prefixes(std::string_view list)
     }
     if (item_empty)
         return false;
-    memcpy(settings.disk_prefixes, list.data(), list.size());
-    settings.disk_prefixes[list.size()] = '\0';
-    return true;
-}
-
-bool config_user_sessions(std::string_view text, int32_t* kind)
-{
-    if (text == "off")
-        *kind = user_sessions_off;
-    else if (text == "any")
-        *kind = user_sessions_any;
-    else if (text == "active")
-        *kind = user_sessions_active;
-    else
-        return false;
+    memcpy(dest, list.data(), list.size());
+    dest[list.size()] = '\0';
     return true;
 }
 
@@ -125,14 +99,6 @@ bool config_take_positive(int32_t* setting, std::string_view text)
     if (value <= 0)
         return false;
     *setting = value;
-    return true;
-}
-
-bool config_on_off(std::string_view text, int32_t* setting)
-{
-    if (text != "off" && text != "on")
-        return false;
-    *setting = text == "on" ? 1 : 0;
     return true;
 }
 
@@ -216,21 +182,16 @@ bool config_set_name_list(std::string_view list, char* dest, std::size_t size)
     return config_list_valid(list, pattern_valid) && config_set_text(list, dest, size);
 }
 
-bool config_set_port_list(std::string_view list)
+bool config_set_port_list(std::string_view list, char* dest, std::size_t size)
 {
-    return config_list_valid(list, port_valid) &&
-           config_set_text(list, settings.busy_ports, sizeof settings.busy_ports);
+    return config_list_valid(list, port_valid) && config_set_text(list, dest, size);
 }
 
-bool config_set_report_path(char* setting, std::string_view path)
+bool config_set_report_path(std::string_view path, char* dest, std::size_t size)
 {
     if (path == "off") {
-        setting[0] = '\0';
+        dest[0] = '\0';
         return true;
     }
-    if (path.empty() || path.size() >= report_path_size || path.find('\0') != std::string_view::npos)
-        return false;
-    memcpy(setting, path.data(), path.size());
-    setting[path.size()] = '\0';
-    return true;
+    return !path.empty() && path.find('\0') == std::string_view::npos && config_set_text(path, dest, size);
 }

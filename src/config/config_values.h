@@ -26,15 +26,10 @@ int32_t config_minutes_to_seconds(int32_t minutes);
 void config_set_minutes(int32_t* setting, const char* text);
 void config_set_positive(int32_t* setting, const char* text);
 
-// "command" or "kernel" into a counter_source_kind. Returns false, leaving
-// *source alone, for any other text.
-bool config_counter_source(std::string_view text, int32_t* source);
-
-// Takes a comma-separated list of disk-name prefixes into
-// settings.disk_prefixes. Returns false, leaving the setting alone, when the
-// list is empty, too long, has an empty item or a character other than
-// [A-Za-z0-9_-] and commas.
-bool config_set_disk_prefixes(std::string_view list);
+// Takes a comma-separated list of disk-name prefixes into dest of size
+// bytes. Returns false, leaving it alone, when the list is empty, too long,
+// has an empty item or a character other than [A-Za-z0-9_-] and commas.
+bool config_set_prefix_list(std::string_view list, char* dest, std::size_t size);
 
 // Sets *setting from text when it is a whole decimal number greater than 0
 // (surrounding blanks allowed). Returns false, leaving it alone, otherwise.
@@ -42,12 +37,6 @@ bool config_take_positive(int32_t* setting, std::string_view text);
 
 // The activity sources' values. Each returns false, leaving the setting
 // alone, for a value that it does not take.
-
-// "off", "any" or "active" into a user_sessions_kind.
-bool config_user_sessions(std::string_view text, int32_t* kind);
-
-// "off" (0) or "on" (1).
-bool config_on_off(std::string_view text, int32_t* setting);
 
 // A whole percentage from 0 to 100, digits only.
 bool config_percent(std::string_view text, int32_t* setting);
@@ -60,11 +49,11 @@ bool config_set_text(std::string_view text, char* dest, std::size_t size);
 // control character.
 bool config_set_name_list(std::string_view list, char* dest, std::size_t size);
 
-// A comma-separated list of TCP ports 1-65535 into settings.busy_ports;
-// empty as a whole means none.
-bool config_set_port_list(std::string_view list);
-// Takes a report file's path into setting (report_path_size bytes); "off"
-// empties it, which switches that report off. Returns false, leaving the
-// setting alone, when the path is empty or does not fit: a cut path would
-// write somewhere nobody named.
-bool config_set_report_path(char* setting, std::string_view path);
+// A comma-separated list of TCP ports 1-65535; empty as a whole means none.
+bool config_set_port_list(std::string_view list, char* dest, std::size_t size);
+
+// Takes a report file's path into dest of size bytes; "off" empties it,
+// which switches that report off. Returns false, leaving it alone, when the
+// path is empty or does not fit: a cut path would write somewhere nobody
+// named.
+bool config_set_report_path(std::string_view path, char* dest, std::size_t size);

@@ -1,12 +1,14 @@
 // The help text of the command line.
 #include <cstdio>
+#include <initializer_list>
 
 #include "config/args.h"
+#include "config/setting_table.h"
 
 namespace {
 
-// One item per line of output; "\t" alone separates the options.
-const char* const help_items[] = {
+// The items before the options, one per line of output.
+const char* const help_head[] = {
     "名前",
     "\tlullwatcher -  オートシャットダウン",
     "書式",
@@ -16,126 +18,21 @@ const char* const help_items[] = {
     "\t設定ファイル「lullwatcher.conf」からの読み込みと引数での指定が行えます。",
     "\tなお、引数を設定した場合は設定ファイルの読み込みは行いません。",
     "\t",
-    "\t-c [command], --command [command]",
-    "\t\t監視終了時に実行するコマンドを指定します。\n\t\t指定が無い場合は「sync」×3と「shutdown -h now」が実行されます。",
-    "\t",
-    "\t-f [file_name], --file [file_name]",
-    "\t\t設定ファイルを読み込みます。\n\t\t引数が何もない場合は「lullwatcher.conf」が読み込まれます。",
-    "\t",
-    "\t-dv [device_name], --device_name [device_name]",
-    "\t\t監視するデバイス名を指定します。\n\t\t有効な値は「/proc/bus/input/devices」のName部分です。",
-    "\t",
-    "\t-rx [threshold], --rx_threhold [threhold]",
-    "\t\tネットワークトラフィック（受信）の閾値をByte単位で指定します。\n\t\t指定が無い場合は、1MB/判定間隔です。0を指定で未監視。",
-    "\t",
-    "\t-rxk [threshold_KB], --rx_threhold_kb [threshold_KB]",
-    "\t\tネットワークトラフィック(受信)の閾値でKB単位。",
-    "\t",
-    "\t-rxm [threshold_MB], --rx_threhold_mb [threshold_MB]",
-    "\t\tネットワークトラフィック（受信）の閾値でMB単位。",
-    "\t",
-    "\t-tx [threshold], --tx_threhold [threhold]",
-    "\t\tネットワークトラフィック（送信）の閾値をByte単位で指定します。\n\t\t指定が無い場合は、未監視（0）です。",
-    "\t",
-    "\t-txk [threshold_KB], --tx_threhold_kb [threshold_KB]",
-    "\t\tネットワークトラフィック（送信）の閾値でKB単位。",
-    "\t",
-    "\t-txm [threshold_MB], --tx_threhold_mb [threshold_MB]",
-    "\t\tネットワークトラフィック（送信）の閾値でMB単位。",
-    "\t",
-    "\t-r [threshold], --read_threhold [threhold]",
-    "\t\tディスク読み込みの閾値をKByte単位で指定します。\n\t\t指定が無い場合は、1MB/判定間隔です。0を指定で未監視。",
-    "\t",
-    "\t-rm [threshold_KB], --read_threhold_mb [threshold_MB]",
-    "\t\tディスク読み込みの閾値でMB単位。",
-    "\t",
-    "\t-w [threshold], --write_threhold [threhold]",
-    "\t\tディスク書き込みの閾値をKByte単位で指定します。\n\t\t指定が無い場合は、1MB/判定間隔です。0を指定で未監視。",
-    "\t",
-    "\t-wm [threshold_KB], --write_threhold_mb [threshold_MB]",
-    "\t\tディスク書き込みの閾値でMB単位。",
-    "\t",
-    "\t-ex [minute], --exfire_time [minute]",
-    "\t\tアイドル状態を継続した際、シャットダウンに移行（コマンド実行）す\n\t\tるまでの時間を分単位で指定します。指定しない場合は10分です。",
-    "\t",
-    "\t-ci [second], --check_interval [second]",
-    "\t\t閾値を判定する間隔を秒単位で指定します。\n\t\t指定しない場合は60秒です。閾値/判定時間で判断されることに注意し\n\t\tてください。",
-    "\t",
-    "\t-di [second], --disp_interval [second]",
-    "\t\t表示を行う間隔を秒単位で指定します。\n\t\t指定しない場合は10秒です。",
-    "\t",
-    "\t-l [level], --disp_level [level]",
-    "\t\t表示レベルを指定します。指定しない場合は1です。\n\t\t0:経過表示なし、1:監視部分のみ表示、\n\t\t2:非監視部分を含める、3:操作の詳細表示",
-    "\t",
-    "\t-ev [eventX], --event [eventX]",
-    "\t\t監視するデバイスをevent3の形式で指定します。\n\t\tオプション「-e」無しでも指定可能です。",
-    "\t",
-    "\t-so [command|kernel], --counter_source [command|kernel]",
-    "\t\tネットワークとディスクの計測値の取得元を指定します。\n\t\tcommand:「ifconfig」と「iostat」を実行（既定）、kernel:カーネルの統計を直接読む",
-    "\t",
-    "\t-dp [prefix,...], --disk_prefixes [prefix,...]",
-    "\t\t監視するディスク名の先頭部分をカンマ区切りで指定します。\n\t\t指定しない場合は「sd」です。例：sd,nvme,vd,mmcblk,md",
-    "\t",
-    "\t-nt [minute], --notice_time [minute]",
-    "\t\t満了処理の何分前に予告するかを分単位で指定します。\n\t\t指定しない場合は0（予告なし）です。満了時間より短くしてください。",
-    "\t",
-    "\t-nr [command], --notice_run [command]",
-    "\t\t予告時に一度実行するコマンドを指定します。10秒で打ち切ります。",
-    "\t",
-    "\t-dr, --dry_run",
-    "\t\t試運転：満了時に実行するはずのコマンドを表示するだけで、\n\t\t何も実行せずに監視を続けます。",
-    "\t",
-    "\t-cal [minute], --calibrate [minute]",
-    "\t\t監視の代わりに指定した分数だけ全インタフェースとディスクを測り、\n\t\t閾値の推奨設定を表示して終了します。何も実行しません。",
-    "\t",
-    "\t-us [off|any|active], --user_sessions [off|any|active]",
-    "\t\tログインセッション（systemd-logind）を使用中とみなします。\n\t\toff:見ない（既定）、any:ユーザーのセッションがある間、\n\t\tactive:アイドルでないセッションがある間",
-    "\t",
-    "\t-ib [off|on], --inhibitors [off|on]",
-    "\t\tshutdown・sleep・idle を止める抑止ロック（block）がある間は\n\t\t使用中とみなします。指定しない場合は off です。",
-    "\t",
-    "\t-bp [name,...], --busy_processes [name,...]",
-    "\t\t使用中とみなすプロセス名をカンマ区切りで指定します（* ? [...] 可）。\n\t\t例：rsync,borg,restic,apt*,dpkg,ffmpeg",
-    "\t",
-    "\t-cp [percent], --cpu_threshold [percent]",
-    "\t\tCPU使用率の閾値を判定間隔あたりの%で指定します（0〜100）。\n\t\t指定しない場合は未監視（0）です。",
-    "\t",
-    "\t-pt [port,...], --busy_ports [port,...]",
-    "\t\tこのローカルTCPポートへの接続がある間は使用中とみなします。\n\t\t例：22,445,2049",
-    "\t",
-    "\t-bc [command], --busy_check [command]",
-    "\t\t判定ごとに実行し、終了ステータス0なら使用中とみなすコマンドです。\n\t\t10秒以内に終わらない場合も使用中とみなします。",
-    "\t",
-    "\t-ii [pattern,...], --ignore_interfaces [pattern,...]",
-    "\t\t記録も表示も判定もしないインターフェース名をカンマ区切りで\n\t\t指定します（* ? [...] 可）。例：lo,veth*,docker*,br-*",
-    "\t",
-    "\t-sp [path|off], --status_path [path|off]",
-    "\t\t監視開始時と判定のたびに状態ファイルを書き出します。\n\t\t指定しない場合とoffは書き出しません。例：/run/lullwatcher/status",
-    "\t",
-    "\t-mp [path|off], --metrics_path [path|off]",
-    "\t\t判定のたびにPrometheus形式のメトリクスファイルを書き換えます。\n\t\t指定しない場合とoffは書き出しません。",
-    "\t",
-    "\t-st, --status",
-    "\t\t状態ファイル（/run/lullwatcher/status、またはそれより前の-spの\n\t\tファイル）を表示して終了します。\n\t\t終了ステータス 0:動作中、3:停止、4:状態ファイルなし",
-    "\t",
-    "\t-t, --test_config",
-    "\t\t起動時と同じ設定を読み込み、有効な設定を表示して終了します。\n\t\t監視は行いません。起動できない設定の場合はステータス255です。",
-    "\t",
-    "\t--version",
-    "\t\tバージョンを表示して終了します。",
-    "\t",
-    "\t-n, --not_roop",
-    "\t\t監視満了後にループせずにプログラムを終了する。",
-    "\t",
-    "\t-h, --help",
-    "\t\tこのヘルプの表示です。",
-    "\t",
 };
 
 }  // namespace
 
+// The options follow in table order, the items marked last at the end;
+// "\t" alone separates them.
 void arg_help_print()
 {
-    for (const char* item : help_items)
+    for (const char* item : help_head)
         printf("%s\n", item);
+    for (const bool last : {false, true}) {
+        for (std::size_t i = 0; i < setting_table_size; i++) {
+            const setting_help& help = setting_table[i].help;
+            if (help.last == last)
+                printf("%s\n%s\n\t\n", help.options, help.text);
+        }
+    }
 }

@@ -3,80 +3,148 @@
 #include <cstring>
 
 #include "base/settings.h"
-#include "config/config_values.h"
-#include "devices/registry.h"
+#include "config/config_file.h"
+#include "config/setting_kinds.h"
+#include "report/config_print.h"
 
 namespace {
 
 constexpr uint64_t kb = 1024;
 constexpr uint64_t mb = 1048576;
 
-constexpr setting_descriptor text_row(const char* key, const char* short_option, const char* long_option, setting_kind kind)
-{
-    return {key, short_option, long_option, kind, 1, nullptr, nullptr};
-}
-
-constexpr setting_descriptor threshold_row(const char* key, const char* short_option, const char* long_option,
-                                 uint64_t* setting, uint64_t factor)
-{
-    return {key, short_option, long_option, kind_threshold, factor, setting, nullptr};
-}
-
-constexpr setting_descriptor number_row(const char* key, const char* short_option, const char* long_option,
-                              setting_kind kind, int32_t* setting)
-{
-    return {key, short_option, long_option, kind, 1, nullptr, setting};
-}
+// The words by value, in the order of counter_source_kind and
+// user_sessions_kind.
+constexpr const char* counter_source_words[] = {"command", "kernel", nullptr};
+constexpr const char* user_sessions_words[] = {"off", "any", "active", nullptr};
 
 }  // namespace
 
-// A new setting is one row here plus its item in the help. Rows are only
-// ever appended, and a new key must not contain an earlier one, nor a new
-// option one of the family patterns "-rx", "-tx", "-r", "-w": otherwise an
-// earlier row would claim it.
+// A new setting is one row here: its kind's constructor (setting_kinds.h)
+// with its key, options, setting and help item. Rows are only ever
+// appended, and a new key must not contain an earlier one, nor a new option
+// one of the family patterns "-rx", "-tx", "-r", "-w": otherwise an earlier
+// row would claim it. The help shows the items in table order, those marked
+// last at the end.
 constexpr setting_descriptor setting_table[] = {
-    text_row("COMMAND=", "-c", "--command", kind_command),
-    text_row("FILE=", "-f", "--file", kind_file),
-    text_row("DEVICE_NAME=", "-dv", "--device_name", kind_device_name),
-    threshold_row("RX_THRESHOLD=", "-rx", "--rx_threshold", &settings.rx_threshold, 1),
-    threshold_row("RX_THRESHOLD_KB=", "-rxk", "--rx_threshold_kb", &settings.rx_threshold, kb),
-    threshold_row("RX_THRESHOLD_MB=", "-rxm", "--rx_threshold_mb", &settings.rx_threshold, mb),
-    threshold_row("TX_THRESHOLD=", "-tx", "--tx_threshold", &settings.tx_threshold, 1),
-    threshold_row("TX_THRESHOLD_KB=", "-txk", "--tx_threshold_kb", &settings.tx_threshold, kb),
-    threshold_row("TX_THRESHOLD_MB=", "-txm", "--tx_threshold_mb", &settings.tx_threshold, mb),
+    expiry_command_row("COMMAND=", "-c", "--command", settings.command,
+        {"\t-c [command], --command [command]",
+         "\t\t監視終了時に実行するコマンドを指定します。\n\t\t指定が無い場合は「sync」×3と「shutdown -h now」が実行されます。"}),
+    file_row("FILE=", "-f", "--file",
+        {"\t-f [file_name], --file [file_name]",
+         "\t\t設定ファイルを読み込みます。\n\t\t引数が何もない場合は「lullwatcher.conf」が読み込まれます。"}),
+    device_row("DEVICE_NAME=", "-dv", "--device_name", device_name_take,
+        {"\t-dv [device_name], --device_name [device_name]",
+         "\t\t監視するデバイス名を指定します。\n\t\t有効な値は「/proc/bus/input/devices」のName部分です。"}),
+    threshold_row("RX_THRESHOLD=", "-rx", "--rx_threshold", &settings.rx_threshold, 1,
+        {"\t-rx [threshold], --rx_threhold [threhold]",
+         "\t\tネットワークトラフィック（受信）の閾値をByte単位で指定します。\n\t\t指定が無い場合は、1MB/判定間隔です。0を指定で未監視。"}),
+    threshold_row("RX_THRESHOLD_KB=", "-rxk", "--rx_threshold_kb", &settings.rx_threshold, kb,
+        {"\t-rxk [threshold_KB], --rx_threhold_kb [threshold_KB]",
+         "\t\tネットワークトラフィック(受信)の閾値でKB単位。"}),
+    threshold_row("RX_THRESHOLD_MB=", "-rxm", "--rx_threshold_mb", &settings.rx_threshold, mb,
+        {"\t-rxm [threshold_MB], --rx_threhold_mb [threshold_MB]",
+         "\t\tネットワークトラフィック（受信）の閾値でMB単位。"}),
+    threshold_row("TX_THRESHOLD=", "-tx", "--tx_threshold", &settings.tx_threshold, 1,
+        {"\t-tx [threshold], --tx_threhold [threhold]",
+         "\t\tネットワークトラフィック（送信）の閾値をByte単位で指定します。\n\t\t指定が無い場合は、未監視（0）です。"}),
+    threshold_row("TX_THRESHOLD_KB=", "-txk", "--tx_threshold_kb", &settings.tx_threshold, kb,
+        {"\t-txk [threshold_KB], --tx_threhold_kb [threshold_KB]",
+         "\t\tネットワークトラフィック（送信）の閾値でKB単位。"}),
+    threshold_row("TX_THRESHOLD_MB=", "-txm", "--tx_threshold_mb", &settings.tx_threshold, mb,
+        {"\t-txm [threshold_MB], --tx_threhold_mb [threshold_MB]",
+         "\t\tネットワークトラフィック（送信）の閾値でMB単位。"}),
     // Disk thresholds are held in KB: their "MB" unit is 1024.
-    threshold_row("READ_THRESHOLD=", "-r", "--read_threshold", &settings.read_threshold, 1),
-    threshold_row("READ_THRESHOLD_MB=", "-rm", "--read_threshold_mb", &settings.read_threshold, kb),
-    threshold_row("WRITE_THRESHOLD=", "-w", "--write_threshold", &settings.write_threshold, 1),
-    threshold_row("WRITE_THRESHOLD_MB=", "-wm", "--write_threshold_mb", &settings.write_threshold, kb),
-    number_row("EXFIRE_TIME=", "-ex", "--exfire_time", kind_minutes, &settings.exfire_time),
-    number_row("CHECK_INTERVAL=", "-ci", "--check_interval", kind_seconds, &settings.check_interval),
-    number_row("DISP_INTERVAL=", "-di", "--disp_interval", kind_seconds, &settings.disp_interval),
-    number_row("DISP_LEVEL=", "-l", "--disp_level", kind_level, &settings.disp_level),
-    text_row("NOT_ROOP", "-n", "--not_roop", kind_not_roop),
-    text_row(nullptr, "-h", "--help", kind_help),
-    text_row("EVENT=", "-ev", "--event", kind_event),
-    text_row("COUNTER_SOURCE=", "-so", "--counter_source", kind_counter_source),
-    text_row("DISK_PREFIXES=", "-dp", "--disk_prefixes", kind_disk_prefixes),
+    threshold_row("READ_THRESHOLD=", "-r", "--read_threshold", &settings.read_threshold, 1,
+        {"\t-r [threshold], --read_threhold [threhold]",
+         "\t\tディスク読み込みの閾値をKByte単位で指定します。\n\t\t指定が無い場合は、1MB/判定間隔です。0を指定で未監視。"}),
+    threshold_row("READ_THRESHOLD_MB=", "-rm", "--read_threshold_mb", &settings.read_threshold, kb,
+        {"\t-rm [threshold_KB], --read_threhold_mb [threshold_MB]",
+         "\t\tディスク読み込みの閾値でMB単位。"}),
+    threshold_row("WRITE_THRESHOLD=", "-w", "--write_threshold", &settings.write_threshold, 1,
+        {"\t-w [threshold], --write_threhold [threhold]",
+         "\t\tディスク書き込みの閾値をKByte単位で指定します。\n\t\t指定が無い場合は、1MB/判定間隔です。0を指定で未監視。"}),
+    threshold_row("WRITE_THRESHOLD_MB=", "-wm", "--write_threshold_mb", &settings.write_threshold, kb,
+        {"\t-wm [threshold_KB], --write_threhold_mb [threshold_MB]",
+         "\t\tディスク書き込みの閾値でMB単位。"}),
+    minutes_row("EXFIRE_TIME=", "-ex", "--exfire_time", &settings.exfire_time,
+        {"\t-ex [minute], --exfire_time [minute]",
+         "\t\tアイドル状態を継続した際、シャットダウンに移行（コマンド実行）す\n\t\tるまでの時間を分単位で指定します。指定しない場合は10分です。"}),
+    seconds_row("CHECK_INTERVAL=", "-ci", "--check_interval", &settings.check_interval,
+        {"\t-ci [second], --check_interval [second]",
+         "\t\t閾値を判定する間隔を秒単位で指定します。\n\t\t指定しない場合は60秒です。閾値/判定時間で判断されることに注意し\n\t\tてください。"}),
+    seconds_row("DISP_INTERVAL=", "-di", "--disp_interval", &settings.disp_interval,
+        {"\t-di [second], --disp_interval [second]",
+         "\t\t表示を行う間隔を秒単位で指定します。\n\t\t指定しない場合は10秒です。"}),
+    level_row("DISP_LEVEL=", "-l", "--disp_level", &settings.disp_level,
+        {"\t-l [level], --disp_level [level]",
+         "\t\t表示レベルを指定します。指定しない場合は1です。\n\t\t0:経過表示なし、1:監視部分のみ表示、\n\t\t2:非監視部分を含める、3:操作の詳細表示"}),
+    flag_row("NOT_ROOP", "-n", "--not_roop", not_roop_flag, not_roop_print,
+        {"\t-n, --not_roop",
+         "\t\t監視満了後にループせずにプログラムを終了する。", true}),
+    flag_row(nullptr, "-h", "--help", help_flag, nullptr,
+        {"\t-h, --help",
+         "\t\tこのヘルプの表示です。", true}),
+    device_row("EVENT=", "-ev", "--event", event_name_take,
+        {"\t-ev [eventX], --event [eventX]",
+         "\t\t監視するデバイスをevent3の形式で指定します。\n\t\tオプション「-e」無しでも指定可能です。"}),
+    word_row("COUNTER_SOURCE=", "-so", "--counter_source", &settings.counter_source, counter_source_words,
+        {"\t-so [command|kernel], --counter_source [command|kernel]",
+         "\t\tネットワークとディスクの計測値の取得元を指定します。\n\t\tcommand:「ifconfig」と「iostat」を実行（既定）、kernel:カーネルの統計を直接読む"}),
+    prefix_list_row("DISK_PREFIXES=", "-dp", "--disk_prefixes", settings.disk_prefixes,
+        {"\t-dp [prefix,...], --disk_prefixes [prefix,...]",
+         "\t\t監視するディスク名の先頭部分をカンマ区切りで指定します。\n\t\t指定しない場合は「sd」です。例：sd,nvme,vd,mmcblk,md"}),
     // A notice before acting, a dry run, and calibration instead of watching.
-    number_row("NOTICE_TIME=", "-nt", "--notice_time", kind_minutes, &settings.notice_time),
-    text_row("NOTICE_RUN=", "-nr", "--notice_run", kind_notice_run),
-    text_row("DRY_RUN=", "-dr", "--dry_run", kind_dry_run),
-    number_row(nullptr, "-cal", "--calibrate", kind_calibrate, &settings.calibrate_minutes),
+    minutes_row("NOTICE_TIME=", "-nt", "--notice_time", &settings.notice_time,
+        {"\t-nt [minute], --notice_time [minute]",
+         "\t\t満了処理の何分前に予告するかを分単位で指定します。\n\t\t指定しない場合は0（予告なし）です。満了時間より短くしてください。"}),
+    command_row("NOTICE_RUN=", "-nr", "--notice_run", settings.notice_run,
+        {"\t-nr [command], --notice_run [command]",
+         "\t\t予告時に一度実行するコマンドを指定します。10秒で打ち切ります。"}),
+    switch_row("DRY_RUN=", "-dr", "--dry_run", &settings.dry_run,
+        {"\t-dr, --dry_run",
+         "\t\t試運転：満了時に実行するはずのコマンドを表示するだけで、\n\t\t何も実行せずに監視を続けます。"}),
+    count_row("-cal", "--calibrate", &settings.calibrate_minutes,
+        {"\t-cal [minute], --calibrate [minute]",
+         "\t\t監視の代わりに指定した分数だけ全インタフェースとディスクを測り、\n\t\t閾値の推奨設定を表示して終了します。何も実行しません。"}),
     // Activity sources: each off until its value switches it on.
-    text_row("USER_SESSIONS=", "-us", "--user_sessions", kind_user_sessions),
-    text_row("INHIBITORS=", "-ib", "--inhibitors", kind_inhibitors),
-    text_row("BUSY_PROCESSES=", "-bp", "--busy_processes", kind_busy_processes),
-    number_row("CPU_THRESHOLD=", "-cp", "--cpu_threshold", kind_percent, &settings.cpu_threshold),
-    text_row("BUSY_PORTS=", "-pt", "--busy_ports", kind_busy_ports),
-    text_row("BUSY_CHECK=", "-bc", "--busy_check", kind_busy_check),
-    text_row("IGNORE_INTERFACES=", "-ii", "--ignore_interfaces", kind_ignore_interfaces),
-    // Reports on what the program sees and does.
-    text_row("STATUS_PATH=", "-sp", "--status_path", kind_status_path),
-    text_row("METRICS_PATH=", "-mp", "--metrics_path", kind_metrics_path),
-    text_row(nullptr, "-st", "--status", kind_status_show),
-    text_row(nullptr, "-t", "--test_config", kind_test_config),
-    text_row(nullptr, "--version", "--version", kind_version),
+    word_row("USER_SESSIONS=", "-us", "--user_sessions", &settings.user_sessions, user_sessions_words,
+        {"\t-us [off|any|active], --user_sessions [off|any|active]",
+         "\t\tログインセッション（systemd-logind）を使用中とみなします。\n\t\toff:見ない（既定）、any:ユーザーのセッションがある間、\n\t\tactive:アイドルでないセッションがある間"}),
+    on_off_row("INHIBITORS=", "-ib", "--inhibitors", &settings.inhibitors,
+        {"\t-ib [off|on], --inhibitors [off|on]",
+         "\t\tshutdown・sleep・idle を止める抑止ロック（block）がある間は\n\t\t使用中とみなします。指定しない場合は off です。"}),
+    name_list_row("BUSY_PROCESSES=", "-bp", "--busy_processes", settings.busy_processes,
+        {"\t-bp [name,...], --busy_processes [name,...]",
+         "\t\t使用中とみなすプロセス名をカンマ区切りで指定します（* ? [...] 可）。\n\t\t例：rsync,borg,restic,apt*,dpkg,ffmpeg"}),
+    percent_row("CPU_THRESHOLD=", "-cp", "--cpu_threshold", &settings.cpu_threshold,
+        {"\t-cp [percent], --cpu_threshold [percent]",
+         "\t\tCPU使用率の閾値を判定間隔あたりの%で指定します（0〜100）。\n\t\t指定しない場合は未監視（0）です。"}),
+    port_list_row("BUSY_PORTS=", "-pt", "--busy_ports", settings.busy_ports,
+        {"\t-pt [port,...], --busy_ports [port,...]",
+         "\t\tこのローカルTCPポートへの接続がある間は使用中とみなします。\n\t\t例：22,445,2049"}),
+    check_command_row("BUSY_CHECK=", "-bc", "--busy_check", settings.busy_check,
+        {"\t-bc [command], --busy_check [command]",
+         "\t\t判定ごとに実行し、終了ステータス0なら使用中とみなすコマンドです。\n\t\t10秒以内に終わらない場合も使用中とみなします。"}),
+    name_list_row("IGNORE_INTERFACES=", "-ii", "--ignore_interfaces", settings.ignore_interfaces,
+        {"\t-ii [pattern,...], --ignore_interfaces [pattern,...]",
+         "\t\t記録も表示も判定もしないインターフェース名をカンマ区切りで\n\t\t指定します（* ? [...] 可）。例：lo,veth*,docker*,br-*"}),
+    // Reports on what the program sees and does, and the options that only
+    // report.
+    path_row("STATUS_PATH=", "-sp", "--status_path", settings.status_path,
+        {"\t-sp [path|off], --status_path [path|off]",
+         "\t\t監視開始時と判定のたびに状態ファイルを書き出します。\n\t\t指定しない場合とoffは書き出しません。例：/run/lullwatcher/status"}),
+    path_row("METRICS_PATH=", "-mp", "--metrics_path", settings.metrics_path,
+        {"\t-mp [path|off], --metrics_path [path|off]",
+         "\t\t判定のたびにPrometheus形式のメトリクスファイルを書き換えます。\n\t\t指定しない場合とoffは書き出しません。"}),
+    flag_row(nullptr, "-st", "--status", status_flag, nullptr,
+        {"\t-st, --status",
+         "\t\t状態ファイル（/run/lullwatcher/status、またはそれより前の-spの\n\t\tファイル）を表示して終了します。\n\t\t終了ステータス 0:動作中、3:停止、4:状態ファイルなし"}),
+    flag_row(nullptr, "-t", "--test_config", test_config_flag, nullptr,
+        {"\t-t, --test_config",
+         "\t\t起動時と同じ設定を読み込み、有効な設定を表示して終了します。\n\t\t監視は行いません。起動できない設定の場合はステータス255です。"}),
+    flag_row(nullptr, "--version", "--version", version_flag, nullptr,
+        {"\t--version",
+         "\t\tバージョンを表示して終了します。"}),
 };
 
 const std::size_t setting_table_size = sizeof setting_table / sizeof setting_table[0];
@@ -99,7 +167,7 @@ namespace {
 
 bool family_head(const setting_descriptor& row)
 {
-    return row.kind == kind_threshold && row.factor == 1;
+    return row.threshold != nullptr && row.factor == 1;
 }
 
 bool option_equals(const setting_descriptor& row, const char* arg)
@@ -127,65 +195,18 @@ const setting_descriptor* setting_option_find(const char* arg)
         if (family_head(row)) {
             if (strstr(arg, row.short_option) != nullptr)
                 return family_member(&row, arg);
-        } else if (row.kind != kind_threshold && option_equals(row, arg)) {
+        } else if (row.threshold == nullptr && option_equals(row, arg)) {
             return &row;
         }
     }
     return nullptr;
 }
 
-bool setting_takes_text(const setting_descriptor& row)
+void test_config_print()
 {
-    switch (row.kind) {
-    case kind_command:
-    case kind_file:
-    case kind_device_name:
-    case kind_event:
-    case kind_counter_source:
-    case kind_disk_prefixes:
-    case kind_notice_run:
-    case kind_dry_run:
-    case kind_user_sessions:
-    case kind_inhibitors:
-    case kind_busy_processes:
-    case kind_busy_ports:
-    case kind_busy_check:
-    case kind_ignore_interfaces:
-    case kind_status_path:
-    case kind_metrics_path: return true;
-    default: return false;
+    for (const setting_descriptor& row : setting_table) {
+        if (row.print != nullptr)
+            row.print(row);
     }
-}
-
-bool setting_value_apply(const setting_descriptor& row, const char* value)
-{
-    switch (row.kind) {
-    case kind_device_name: add_device_by_device_name(value); return true;
-    case kind_event: add_device_by_event_name(value); return true;
-    // Both sources saturate a value that does not fit in 64 bits after its
-    // unit factor: a wrap could land on 0 and silently stop the watching.
-    case kind_threshold: *row.threshold = config_scaled(config_unsigned(value), row.factor); return true;
-    case kind_minutes: config_set_minutes(row.number, value); return true;
-    case kind_seconds: config_set_positive(row.number, value); return true;
-    case kind_counter_source: return config_counter_source(value, &settings.counter_source);
-    case kind_disk_prefixes: return config_set_disk_prefixes(value);
-    case kind_dry_run: return config_on_off(value, &settings.dry_run);
-    // A calibration that did not understand its length must not start
-    // watching (and acting) instead.
-    case kind_calibrate: return config_take_positive(row.number, value);
-    // Values that do not fit or say nothing known are refused, never cut
-    // or guessed: a source silently left off could power off a machine in use.
-    case kind_user_sessions: return config_user_sessions(value, &settings.user_sessions);
-    case kind_inhibitors: return config_on_off(value, &settings.inhibitors);
-    case kind_percent: return config_percent(value, row.number);
-    case kind_busy_processes:
-        return config_set_name_list(value, settings.busy_processes, sizeof settings.busy_processes);
-    case kind_busy_ports: return config_set_port_list(value);
-    case kind_busy_check: return config_set_text(value, settings.busy_check, sizeof settings.busy_check);
-    case kind_ignore_interfaces:
-        return config_set_name_list(value, settings.ignore_interfaces, sizeof settings.ignore_interfaces);
-    case kind_status_path: return config_set_report_path(settings.status_path, value);
-    case kind_metrics_path: return config_set_report_path(settings.metrics_path, value);
-    default: return false;  // each source handles the others itself
-    }
+    config_system_print();
 }

@@ -1,42 +1,20 @@
 // The settings that the configuration file and the command line both fill:
-// one row per key and option, read by both sources, so that a value is
-// converted the same way wherever it comes from.
+// one row per key and option, carrying how each source takes its value, how
+// "-t" prints it and its help item, so that a value is converted the same
+// way wherever it comes from and a setting is one row.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-// What a row's value is and where it goes.
-enum setting_kind {
-    kind_command,         // the expiry command
-    kind_file,            // a further configuration file
-    kind_device_name,     // a device to watch, by listing name
-    kind_threshold,       // unsigned, times the row's factor, into *threshold
-    kind_minutes,         // the expiry time: minutes taken when > 0, held in seconds
-    kind_seconds,         // an interval, taken when > 0, into *number
-    kind_level,           // the display level, into *number
-    kind_not_roop,        // no value: end after the first expiry
-    kind_help,            // no value, command line only: print the help
-    kind_event,           // devices to watch, by event handler name
-    kind_counter_source,  // "command" or "kernel"
-    kind_disk_prefixes,   // comma-separated disk name prefixes
-    kind_notice_run,      // the notice command
-    kind_dry_run,         // file: "on" or "off"; command line: no value, on
-    kind_calibrate,       // minutes of calibration, command line only, > 0
-    // The activity sources beside the counters and devices.
-    kind_user_sessions,      // "off", "any" or "active"
-    kind_inhibitors,         // "off" or "on"
-    kind_busy_processes,     // comma-separated process name patterns
-    kind_percent,            // a whole percentage 0-100, into *number
-    kind_busy_ports,         // comma-separated TCP ports
-    kind_busy_check,         // the check command
-    kind_ignore_interfaces,  // comma-separated interface name patterns
-    // Reports: where they are written, and the options that only report.
-    kind_status_path,     // the status file's path, "off": none
-    kind_metrics_path,    // the metrics file's path, "off": none
-    kind_status_show,     // no value, command line only: print the status file and end
-    kind_test_config,     // no value, command line only: print the settings, start nothing
-    kind_version,         // no value, command line only: print the version and end
+struct setting_descriptor;
+
+// A row's help item: the line that names its options, and the lines that
+// describe them.
+struct setting_help {
+    const char* options;
+    const char* text;
+    bool last = false;  // printed after every other item
 };
 
 struct setting_descriptor {
@@ -44,10 +22,40 @@ struct setting_descriptor {
     const char* short_option;  // option texts, matched exactly (thresholds: see below);
                                // a row without a short form repeats its long one
     const char* long_option;
-    setting_kind kind;
-    uint64_t factor;      // kind_threshold: unit factor of the value
-    uint64_t* threshold;  // kind_threshold: the setting
-    int32_t* number;      // kind_minutes, kind_seconds, kind_level: the setting
+
+    // The value, converted alike for both sources. Returns false, with the
+    // setting left alone, when the value is refused.
+    bool (*take)(const setting_descriptor& row, const char* value);
+
+    // The file. file_text: the value is text taken as written up to the line
+    // end (a carriage return before the line feed dropped, a value that the
+    // line would cut not used at all) rather than read as far as it goes.
+    // hands_over: the key names the file that reading goes on in.
+    bool file_text;
+    bool hands_over;
+    // Applies the file's value. Returns false when it is refused: the line is
+    // reported.
+    bool (*file)(const setting_descriptor& row, const char* value);
+
+    // The command line. A flag acts at once and leaves the pending mode;
+    // without one, the next plain argument is the option's value and arg
+    // takes it. Both return 0 to go on, -1 to end the parse (a refusal is
+    // reported), or arg_finished.
+    int (*flag)(const setting_descriptor& row);
+    int (*arg)(const setting_descriptor& row, const char* value);
+    bool needs_value;  // the option left without its value refuses the command line
+
+    // "-t": prints the setting as a file line; nullptr: prints nothing.
+    void (*print)(const setting_descriptor& row);
+    setting_help help;
+
+    // Where the value goes, as the row's kind needs.
+    uint64_t* threshold;  // thresholds, times factor
+    uint64_t factor;
+    int32_t* number;      // times, levels, counts and enumerated words
+    const char* const* words;  // the enumerated words by value, nullptr-ended
+    char* text;           // text settings of size bytes
+    std::size_t size;
 };
 
 // In the order in which keys are searched in a line and options compared.
@@ -67,12 +75,8 @@ const setting_descriptor* setting_key_find(const char* line, const char** value)
 // nullptr when no row matches.
 const setting_descriptor* setting_option_find(const char* arg);
 
-// True for rows whose value is text taken as it stands (no number).
-bool setting_takes_text(const setting_descriptor& row);
-
-// Applies a value of a row that both sources treat alike: devices,
-// thresholds, expiry time, intervals, counter source, disk prefixes, notice
-// time, dry run, calibration minutes, the activity sources' settings and
-// report paths. Returns false, with the setting left alone, when the value
-// is refused.
-bool setting_value_apply(const setting_descriptor& row, const char* value);
+// True for rows whose file value is text taken as it stands (no number).
+inline bool setting_takes_text(const setting_descriptor& row)
+{
+    return row.file_text;
+}

@@ -2,13 +2,11 @@
 // person and pasted into a configuration file.
 #pragma once
 
-// Prints every setting as a configuration line in the file's key order
-// (thresholds in bytes and KB, times in the file's units, the expiry action
-// spelled out), then each registered device as a "// NAME" line followed by
-// its "EVENT=" line, then the interfaces and disks that the kernel lists
-// now and whether each is watched. Reads the device listing; runs no
-// sampler and no expiry command.
-void test_config_print();
+// Prints what each source sees now ("-t"): each registered device as a
+// "// NAME" line followed by its "EVENT=" line, then the interfaces and
+// disks that the kernel lists now and whether each is watched, and so on.
+// Runs no sampler.
+void config_system_print();
 
 // Prints "lullwatcher VERSION".
 void version_print();

@@ -38,7 +38,7 @@ TEST(SettingTable, NoRowClaimsTheKeyOrOptionOfAnother)
             EXPECT_STREQ(value, "7");
         }
         // Any option that holds a family's pattern belongs to that family.
-        if (row.kind != kind_threshold) {
+        if (row.threshold == nullptr) {
             for (const char* pattern : {"-rx", "-tx", "-r", "-w"}) {
                 EXPECT_EQ(std::string(row.short_option).find(pattern), std::string::npos) << pattern;
                 EXPECT_EQ(std::string(row.long_option).find(pattern), std::string::npos) << pattern;
@@ -69,7 +69,7 @@ TEST(SettingTable, HelpHasOneItemPerOptionInTableOrder)
     std::vector<const setting_descriptor*> order;
     for (const bool flags : {false, true}) {
         for (const setting_descriptor* row : table_rows()) {
-            if ((row->kind == kind_not_roop || row->kind == kind_help) == flags)
+            if (row->help.last == flags)
                 order.push_back(row);
         }
     }
@@ -92,7 +92,7 @@ TEST(SettingTable, HelpHasOneItemPerOptionInTableOrder)
         const std::string long_form = line.substr(long_at + 2, line.find(' ', long_at + 2) - long_at - 2);
         const setting_descriptor* found = setting_option_find(long_form.c_str());
         ASSERT_NE(found, nullptr) << long_form;
-        EXPECT_TRUE(found == &row || (row.kind == kind_threshold && found->threshold == row.threshold)) << long_form;
+        EXPECT_TRUE(found == &row || (row.threshold != nullptr && found->threshold == row.threshold)) << long_form;
     }
     EXPECT_EQ(help.rfind("名前\n\tlullwatcher -  オートシャットダウン\n書式\n", 0), 0u);
     const std::string last = "\t-h, --help\n\t\tこのヘルプの表示です。\n\t\n";

@@ -1,0 +1,277 @@
+#include "config/setting_kinds.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "base/config_line.h"
+#include "base/journal.h"
+#include "base/settings.h"
+#include "config/args.h"
+#include "config/config_file.h"
+#include "config/config_values.h"
+#include "devices/registry.h"
+#include "report/config_print.h"
+#include "report/status_command.h"
+#include "report/status_file.h"
+
+const char* const on_off_words[] = {"off", "on", nullptr};
+
+// Takes: both sources saturate a threshold that does not fit in 64 bits
+// after its unit factor (a wrap could land on 0 and silently stop the
+// watching); values that say nothing known are refused, never cut or
+// guessed (a source silently left off could power off a machine in use).
+
+bool threshold_take(const setting_descriptor& row, const char* value)
+{
+    *row.threshold = config_scaled(config_unsigned(value), row.factor);
+    return true;
+}
+
+bool minutes_take(const setting_descriptor& row, const char* value)
+{
+    config_set_minutes(row.number, value);
+    return true;
+}
+
+bool positive_take(const setting_descriptor& row, const char* value)
+{
+    config_set_positive(row.number, value);
+    return true;
+}
+
+// A calibration that did not understand its length must not start watching
+// (and acting) instead.
+bool count_take(const setting_descriptor& row, const char* value)
+{
+    return config_take_positive(row.number, value);
+}
+
+bool percent_take(const setting_descriptor& row, const char* value)
+{
+    return config_percent(value, row.number);
+}
+
+bool word_take(const setting_descriptor& row, const char* value)
+{
+    for (int32_t i = 0; row.words[i] != nullptr; i++) {
+        if (strcmp(value, row.words[i]) == 0) {
+            *row.number = i;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool text_take(const setting_descriptor& row, const char* value)
+{
+    return config_set_text(value, row.text, row.size);
+}
+
+bool name_list_take(const setting_descriptor& row, const char* value)
+{
+    return config_set_name_list(value, row.text, row.size);
+}
+
+bool port_list_take(const setting_descriptor& row, const char* value)
+{
+    return config_set_port_list(value, row.text, row.size);
+}
+
+bool prefix_list_take(const setting_descriptor& row, const char* value)
+{
+    return config_set_prefix_list(value, row.text, row.size);
+}
+
+bool path_take(const setting_descriptor& row, const char* value)
+{
+    return config_set_report_path(value, row.text, row.size);
+}
+
+bool device_name_take(const setting_descriptor&, const char* value)
+{
+    add_device_by_device_name(value);
+    return true;
+}
+
+bool event_name_take(const setting_descriptor&, const char* value)
+{
+    add_device_by_event_name(value);
+    return true;
+}
+
+// The file's values.
+
+// Words and lists are taken without surrounding blanks and without a
+// carriage return, so that files with CR LF line ends work.
+bool word_file(const setting_descriptor& row, const char* value)
+{
+    std::string_view word(value);
+    const auto first = word.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos)
+        word = {};
+    else
+        word = word.substr(first, word.find_last_not_of(" \t\r") + 1 - first);
+    return row.take(row, std::string(word).c_str());
+}
+
+// Unlike the command line, the file takes any level, 0 and below too.
+bool level_file(const setting_descriptor& row, const char* value)
+{
+    *row.number = config_signed(value);
+    return true;
+}
+
+// A key without a value ("NOT_ROOP") acts as its option does.
+bool flag_file(const setting_descriptor& row, const char*)
+{
+    (void)row.flag(row);
+    return true;
+}
+
+// An empty command changes nothing.
+bool command_file(const setting_descriptor& row, const char* value)
+{
+    return *value == '\0' || row.take(row, value);
+}
+
+// A taken expiry command is confirmed.
+bool expiry_command_file(const setting_descriptor& row, const char* value)
+{
+    if (*value == '\0')
+        return true;
+    if (!row.take(row, value))
+        return false;
+    printf("コマンド設定：%s\n", row.text);
+    return true;
+}
+
+// The command line's values.
+
+int value_arg(const setting_descriptor& row, const char* value)
+{
+    if (row.take(row, value))
+        return 0;
+    arg_refuse(value);
+    return -1;
+}
+
+// A command (the expiry, the notice or the check command) that does not
+// fit is refused rather than cut: a cut command line would run something
+// other than what was asked, as root. An empty value empties the command.
+int command_arg(const setting_descriptor& row, const char* value)
+{
+    if (row.take(row, value))
+        return 0;
+    const char* const mark = journal_prefix(journal_error);
+    printf("%sコマンドが長すぎます（%zu バイト、上限 %zu バイト）\n%s起動できませんでした。\n", mark, strlen(value),
+           row.size - 1, mark);
+    return -1;
+}
+
+// An unsafe file ends the start, as a refused option does.
+int config_file_arg(const setting_descriptor&, const char* value)
+{
+    const int result = read_config(value);
+    if (result == -1)
+        printf("%s設定ファイルの読み込み失敗:%s\n", journal_prefix(journal_warning), value);
+    return result == config_read_refused ? -1 : 0;
+}
+
+// Flags.
+
+int not_roop_flag(const setting_descriptor&)
+{
+    settings.watch_roop = -1;
+    return 0;
+}
+
+int switch_on_flag(const setting_descriptor& row)
+{
+    *row.number = 1;
+    return 0;
+}
+
+int help_flag(const setting_descriptor&)
+{
+    arg_help_print();
+    return -1;
+}
+
+// Seen before the parse (arg_test_config_count).
+int test_config_flag(const setting_descriptor&)
+{
+    return 0;
+}
+
+// The file that an earlier "-sp" (or "-f" file) named, else the packaged
+// service's.
+int status_flag(const setting_descriptor&)
+{
+    arg_exit_status = status_command(settings.status_path[0] != '\0' ? settings.status_path : status_path_default);
+    return arg_finished;
+}
+
+int version_flag(const setting_descriptor&)
+{
+    version_print();
+    arg_exit_status = 0;
+    return arg_finished;
+}
+
+// "-t": the values in the file's units.
+
+void threshold_print(const setting_descriptor& row)
+{
+    printf("%s%" PRIu64 "\n", row.key, *row.threshold);
+}
+
+void minutes_print(const setting_descriptor& row)
+{
+    printf("%s%d\n", row.key, *row.number / 60);
+}
+
+void number_print(const setting_descriptor& row)
+{
+    printf("%s%d\n", row.key, *row.number);
+}
+
+// A value without a word prints as the first.
+void word_print(const setting_descriptor& row)
+{
+    int32_t count = 0;
+    while (row.words[count] != nullptr)
+        count++;
+    const int32_t value = *row.number;
+    printf("%s%s\n", row.key, row.words[value >= 0 && value < count ? value : 0]);
+}
+
+void on_off_print(const setting_descriptor& row)
+{
+    printf("%s%s\n", row.key, *row.number != 0 ? "on" : "off");
+}
+
+void text_print(const setting_descriptor& row)
+{
+    config_line_print(row.key, row.text);
+}
+
+void path_print(const setting_descriptor& row)
+{
+    config_line_print(row.key, row.text[0] == '\0' ? "off" : row.text);
+}
+
+void expiry_command_print(const setting_descriptor& row)
+{
+    config_line_print(row.key, expiry_action_text());
+}
+
+void not_roop_print(const setting_descriptor& row)
+{
+    if (settings.watch_roop <= 0)
+        printf("%s\n", row.key);
+    else
+        printf("// %s なし：満了後も監視を続けます\n", row.key);
+}
