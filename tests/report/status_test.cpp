@@ -11,6 +11,8 @@
 
 #include "base/settings.h"
 #include "base/version.h"
+#include "activity/logind.h"
+#include "activity/source_report.h"
 #include "base/streams.h"
 #include "report/atomic_file.h"
 #include "report/metrics.h"
@@ -149,5 +151,37 @@ TEST_F(StatusFile, WriteFailureWarnsOncePerSpell)
         EXPECT_EQ(capture_stdout(r.publish), "");
         EXPECT_EQ(system(("rm -r " + dir.path + "/sub").c_str()), 0);
         EXPECT_EQ(capture_stdout([&] { r.publish(); r.publish(); }), line);
+    }
+}
+
+// Each switched-on source, whether it answered and whether it kept the
+// machine on, in the status file and the metrics alike.
+TEST_F(StatusFile, SourcesHealthAndVerdicts)
+{
+    const struct {
+        bool counters;        // the default thresholds, else all 0
+        bool inhibitor_fails; // inhibitors on, and failing at the check
+        const char* sources;
+        const char* metrics;  // lines of the source families, in order
+    } cases[] = {
+        {true, false, "net:ok disk:ok",
+         "lullwatcher_source_up{source=\"net\"} 1\nlullwatcher_source_up{source=\"disk\"} 1\n"},
+        {true, true, "net:ok disk:ok inhibitor:error",
+         "lullwatcher_source_up{source=\"inhibitor\"} 0\n"},
+        {false, true, "inhibitor:error", "lullwatcher_source_busy{source=\"inhibitor\"} 1\n"},
+        {false, false, "", "# TYPE lullwatcher_source_busy gauge\n"},
+    };
+    for (const auto& c : cases) {
+        SetUp();
+        if (!c.counters)
+            settings.rx_threshold = settings.read_threshold = settings.write_threshold = 0;
+        activity_check check;
+        if (c.inhibitor_fails) {
+            settings.inhibitors = 1;
+            capture_stdout([&] { source_failed(check, inhibitor_health, "inhibitor", "x"); });
+        }
+        report_check(check, 0, 1000);
+        EXPECT_NE(file().find(std::string("\nsources=") + c.sources + "\n"), std::string::npos) << c.sources;
+        EXPECT_NE(metrics_format(report_state).find(c.metrics), std::string::npos) << c.sources;
     }
 }
