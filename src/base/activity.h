@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -34,7 +35,7 @@ struct reason {
 // compared with (0: that direction is not watched).
 struct growth_item {
     const char* kind;       // "net" or "disk"
-    std::string name;       // interface or disk name, as read
+    std::string_view name;  // interface or disk name, as read: the record's own, which lives as long as the record
     const char* direction;  // "rx", "tx", "read" or "write"
     const char* unit;       // "bytes" or "kilobytes"
     int side;               // 0: received or read, 1: sent or written

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
+#include <utility>
 
 #include "base/activity.h"
 #include "base/clock.h"
@@ -168,7 +169,7 @@ bool watch_check(loop_timing& t)
     const check_end end = check_verdict(t, check);
     if (end == check_abandoned)
         return false;
-    report_check(check, idle_time, watch_unix_time());
+    report_check(std::move(check), idle_time, watch_unix_time());
     return end == check_go_on;
 }
 

@@ -76,7 +76,7 @@ void report_expiry()
     report_state.status.expiries++;
 }
 
-void report_check(const activity_check& check, int idle_seconds, time_t now)
+void report_check(activity_check check, int idle_seconds, time_t now)
 {
     status_record& s = report_state.status;
     s.idle_seconds = idle_seconds;
@@ -84,10 +84,10 @@ void report_check(const activity_check& check, int idle_seconds, time_t now)
     s.last_check = static_cast<int64_t>(now);
     s.last_verdict = check.busy ? "busy" : "idle";
     s.sources = source_states(check);
-    report_state.growth = check.growth;
+    report_state.growth = std::move(check.growth);
     if (check.busy) {
         s.last_busy = static_cast<int64_t>(now);
-        s.busy_reasons = check.reasons;
+        s.busy_reasons = std::move(check.reasons);
     }
     publish_all();
 }

@@ -59,7 +59,7 @@ void report_start(time_t now);
 void report_expiry();
 // A check ended with idle_seconds counted: updates the record and rewrites
 // the status and metrics files and the service manager's status line.
-void report_check(const activity_check& check, int idle_seconds, time_t now);
+void report_check(activity_check check, int idle_seconds, time_t now);
 // One pass of the loop: keeps the service manager's watchdog content.
 void report_pass();
 // Watching ends normally: the status file says "ended".
