@@ -2,13 +2,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "report/report.h"
 #include "report/status_command.h"
+#include "report/status_file.h"
 #include "support/test_support.h"
 
 namespace {
@@ -29,7 +32,7 @@ const char* const rest_of_output =
     "最後の継続判定：2026-12-08 12:03:00\n"
     "\t入力デバイス event3\n"
     "\teth0 受信 3.4 MB（閾値 1.0 MB）\n"
-    "\tsd\\x20b 書き込み 4.9 MB（閾値 2.0 MB）\n"
+    "\tsd b 書き込み 4.9 MB（閾値 2.0 MB）\n"
     "\tuser:alice\n"
     "満了回数：0\n"
     "満了時の動作：sync; sync; sync; shutdown -h now\n";
@@ -63,6 +66,8 @@ TEST_F(StatusCommand, ExitStatusFollowsTheProcess)
         int status;
         std::string output;
     };
+    const std::string long_line = "pid=4242\nbusy_reasons=" + std::string(4082, 'A') + "pid=1\n";
+    const std::string too_large = "pid=4242\n" + std::string(64 * 1024, 'x');
     const row rows[] = {
         {"running", "/usr/sbin/lullwatcher", "", status_text, 0, std::string("状態：監視中（pid 4242）\n") + rest_of_output},
         {"upgraded binary", "/usr/sbin/lullwatcher (deleted)", "", status_text, 0, ""},
@@ -72,6 +77,9 @@ TEST_F(StatusCommand, ExitStatusFollowsTheProcess)
         {"pid gone", "", "", status_text, 3, ""},
         {"no file", "", "", nullptr, 4, "状態ファイルを読み込めません：" + dir.path + "/status（No such file or directory）\n"},
         {"no pid", "", "", "state=watching\n", 4, "状態ファイルを読み込めません：" + dir.path + "/status（pid がありません）\n"},
+        // The rest of a long line is no line of its own.
+        {"long line", "/usr/sbin/lullwatcher", "", long_line.c_str(), 0, ""},
+        {"over 64 KB", "", "", too_large.c_str(), 4, "状態ファイルを読み込めません：" + dir.path + "/status（64 KB を超えています）\n"},
     };
     for (const row& r : rows) {
         SCOPED_TRACE(r.name);
@@ -92,6 +100,39 @@ TEST_F(StatusCommand, ExitStatusFollowsTheProcess)
         if (!r.output.empty()) {
             EXPECT_EQ(out, r.output);
         }
+    }
+}
+
+// Values are read back as they were, printed escaped; busy_reasons keeps
+// within 4 KB, tokens left out whole and told by "…".
+TEST_F(StatusCommand, ValuesReadBackAsWritten)
+{
+    const struct {
+        std::vector<std::string> tokens;
+        std::vector<std::string> lines;  // printed, each found in the output
+    } rows[] = {
+        {{"inhibitor:a=b\nc\xc2\x85" "d e\\x41", "user:bob"}, {"\tinhibitor:a=b\\x0ac\\xc2\\x85" "d e\\x41\n", "\tuser:bob\n"}},
+        {{"inhibitor:" + std::string(4072, 'A') + "pid=1", "user:bob"}, {"状態：監視中（pid 4242）\n", "\tinhibitor:" + std::string(4072, 'A') + "pid=1\n\t…\n"}},
+        {std::vector<std::string>(10, "user:" + std::string(495, 'u')), {"\t…\n満了回数"}},
+    };
+    temp_dir proc;
+    report_proc_path = proc.path.c_str();
+    mkdir((proc.path + "/4242").c_str(), 0755);
+    ASSERT_EQ(symlink("/usr/sbin/lullwatcher", (proc.path + "/4242/exe").c_str()), 0);
+    for (const auto& r : rows) {
+        status_record record{};
+        record.pid = 4242;
+        record.last_verdict = "busy";
+        record.busy_reasons = r.tokens;
+        const std::string text = status_format(record);
+        const std::size_t start = text.find("busy_reasons="), end = text.find('\n', start);
+        EXPECT_LE(end - start, strlen("busy_reasons=") + status_reasons_max);
+        dir.write("status", text);
+        int status = -1;
+        const std::string out = capture_stdout([&] { status = status_command((dir.path + "/status").c_str()); });
+        EXPECT_EQ(status, 0);
+        for (const std::string& line : r.lines)
+            EXPECT_NE(out.find(line), std::string::npos) << line;
     }
 }
 
