@@ -87,7 +87,7 @@ std::vector<uint16_t> parse_port_list(std::string_view list)
                 return;
             value = value * 10 + static_cast<unsigned long>(c - '0');
         }
-        if (value >= 1 && value <= 65535)
+        if (value >= 1 && value <= 65535 && !port_listed(ports, static_cast<uint16_t>(value)))
             ports.push_back(static_cast<uint16_t>(value));
     });
     return ports;
@@ -160,19 +160,26 @@ bool parse_tcp_counters(FILE* in, tcp_counters& counters)
 
 namespace {
 
-// At most this many ports go into the kernel's filter (the setting holds
-// no more than about 50).
-constexpr std::size_t filter_ports_max = 64;
+// Every list that the setting can hold fits the kernel's filter: an item
+// takes a digit and, but for the last, a comma.
+constexpr std::size_t filter_ports_max = busy_ports_size / 2;
 
 constexpr std::size_t filter_block_ops = 5;
+constexpr std::size_t filter_length_max = filter_ports_max * filter_block_ops * sizeof(inet_diag_bc_op);
+// The jumps are 16 bits wide; one goes 4 bytes past the end to reject.
+static_assert(filter_length_max + sizeof(inet_diag_bc_op) <= UINT16_MAX, "filter jumps must fit 16 bits");
 
 // Writes a socket filter that accepts a local port in ports. Per port:
 // "sport >= p", "sport <= p" (each followed by its port), then a jump to
-// the end, which accepts; a jump past the end rejects. Returns its length.
+// the end, which accepts; a jump past the end rejects. Returns its length:
+// 0, no filter, for more ports than it can hold, which the walk then
+// sorts out by itself.
 std::size_t port_filter(const std::vector<uint16_t>& ports, inet_diag_bc_op* program)
 {
     constexpr std::size_t op = sizeof(inet_diag_bc_op);
-    const std::size_t count = std::min(ports.size(), filter_ports_max);
+    if (ports.size() > filter_ports_max)
+        return 0;
+    const std::size_t count = ports.size();
     const std::size_t length = count * filter_block_ops * op;
     for (std::size_t i = 0; i < count; i++) {
         inet_diag_bc_op* block = program + i * filter_block_ops;
@@ -202,7 +209,8 @@ bool send_diag_request(int fd, const std::vector<uint16_t>& ports)
     const std::size_t program_length = port_filter(ports, message.program);
     message.filter.rta_type = INET_DIAG_REQ_BYTECODE;
     message.filter.rta_len = static_cast<unsigned short>(RTA_LENGTH(program_length));
-    message.header.nlmsg_len = static_cast<uint32_t>(NLMSG_LENGTH(sizeof message.request) + RTA_LENGTH(program_length));
+    message.header.nlmsg_len = static_cast<uint32_t>(NLMSG_LENGTH(sizeof message.request) +
+                                                     (program_length == 0 ? 0 : RTA_LENGTH(program_length)));
     message.header.nlmsg_type = TCPDIAG_GETSOCK;
     message.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
     message.request.idiag_states = 1u << tcp_state_established | tcp_states_opening;

@@ -47,6 +47,18 @@ void append_hex(std::string& out, unsigned char c)
     out += digits[c & 0xF];
 }
 
+// The value of a hex digit, or -1.
+int hex_value(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 }  // namespace
 
 std::string text_escape(std::string_view text, std::string_view extra)
@@ -78,6 +90,24 @@ std::string text_escape(std::string_view text, std::string_view extra)
         }
         out.append(text, at, length);
         at += length;
+    }
+    return out;
+}
+
+std::string text_unescape(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const bool group = text.size() - at >= 4 && text[at] == '\\' && text[at + 1] == 'x' &&
+                           hex_value(text[at + 2]) >= 0 && hex_value(text[at + 3]) >= 0;
+        if (!group) {
+            out += text[at++];
+            continue;
+        }
+        out += static_cast<char>(hex_value(text[at + 2]) << 4 | hex_value(text[at + 3]));
+        at += 4;
     }
     return out;
 }

@@ -10,3 +10,8 @@
 // that is not part of valid UTF-8 and every byte listed in extra written as
 // \xNN (two lower-case hex digits). Valid printable UTF-8 passes unchanged.
 std::string text_escape(std::string_view text, std::string_view extra = {});
+
+// Turns every \xNN (two hex digits, either case) of text back into its
+// byte; anything else, a backslash not starting such a group too, passes
+// unchanged.
+std::string text_unescape(std::string_view text);

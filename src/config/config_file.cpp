@@ -14,12 +14,64 @@ namespace {
 constexpr int config_piece_size = 256;  // each read takes at most 255 bytes
 constexpr int config_chain_limit = 64;  // files one call may read in turn
 
-// Comment lines hold "//" anywhere; blank lines hold nothing but spaces
-// (a tab does not count as blank).
-bool config_line_skipped(const char* piece)
+// One line of the file: its first piece as read (at most 255 bytes, the
+// line feed included when it falls inside), and what the rest of the line
+// held. The rest is never read as a line of its own.
+struct config_line {
+    char piece[config_piece_size];
+    std::size_t length;
+    bool nul;                // a NUL byte anywhere in the line
+    bool tail;               // more than a carriage return follows the piece
+    bool tail_blank;         // ...and it holds nothing but spaces and that return
+    std::string tail_start;  // the first 255 bytes of the rest, for its error line
+};
+
+// Reads the rest of a line that did not fit its piece, up to its line feed.
+void config_tail_read(FILE* fp, config_line& line)
 {
-    if (strstr(piece, "//") != nullptr)
-        return true;
+    std::size_t size = 0;
+    bool blank = true;
+    bool carriage_return = false;  // the last byte read was one
+    for (int c = getc(fp); c != EOF && c != '\n'; c = getc(fp), size++) {
+        blank = blank && !carriage_return && (c == ' ' || c == '\r');
+        carriage_return = c == '\r';
+        line.nul = line.nul || c == '\0';
+        if (line.tail_start.size() < config_piece_size - 1)
+            line.tail_start += static_cast<char>(c);
+    }
+    // A carriage return alone before the line feed ends the line.
+    line.tail = size > (carriage_return ? 1 : 0);
+    line.tail_blank = blank;
+}
+
+// Reads the next line; false at the end of the file or on a read error.
+bool config_line_read(FILE* fp, config_line& line)
+{
+    line.length = 0;
+    line.nul = line.tail = false;
+    line.tail_blank = true;
+    line.tail_start.clear();
+    int c = EOF;
+    while (line.length < config_piece_size - 1 && c != '\n' && (c = getc(fp)) != EOF)
+        line.piece[line.length++] = static_cast<char>(c);
+    line.piece[line.length] = '\0';
+    if (line.length == 0)
+        return false;
+    line.nul = memchr(line.piece, '\0', line.length) != nullptr;
+    if (c != '\n' && c != EOF)
+        config_tail_read(fp, line);
+    return true;
+}
+
+// Comment lines hold "//" anywhere.
+bool config_line_comment(const char* piece)
+{
+    return strstr(piece, "//") != nullptr;
+}
+
+// Blank lines hold nothing but spaces (a tab does not count as blank).
+bool config_line_blank(const char* piece)
+{
     while (*piece == ' ')
         piece++;
     return *piece == '\n' || *piece == '\0';
@@ -36,7 +88,7 @@ void config_key_apply(const setting_descriptor& row, const char* value, const ch
         config_bad_value(line);
 }
 
-// What a piece of a line led to.
+// What a line led to.
 enum line_outcome { line_applied, line_handover };
 
 // Cuts the piece at its line feed. A text value also loses one carriage
@@ -52,63 +104,64 @@ void config_line_end_cut(char* piece, const setting_descriptor* row)
         line_feed[-1] = '\0';
 }
 
-// True when a piece fills the buffer and its line goes on in fp: anything
-// but the line feed or the end of the file follows.
-bool config_piece_cut(const char* piece, FILE* fp)
+// The error line of a line read as none: its text up to the line feed,
+// with a NUL byte shown as \x00.
+void config_line_error(std::string_view text)
 {
-    if (strlen(piece) < config_piece_size - 1 || strchr(piece, '\n') != nullptr)
-        return false;
-    const int next = getc(fp);
-    if (next != EOF)
-        (void)ungetc(next, fp);
-    return next != EOF && next != '\n';
+    text = text.substr(0, text.find('\n'));
+    std::string shown;
+    for (const char c : text)
+        shown += c == '\0' ? std::string_view("\\x00") : std::string_view(&c, 1);
+    printf("%s設定ファイルエラー：%s\n", journal_prefix(journal_warning), shown.c_str());
 }
 
-// Reads the rest of a line. Returns true when it was nothing but a
-// carriage return before the line feed, so that the piece held it whole.
-bool config_line_rest_empty(FILE* fp)
+// The rest of a line after its first piece is no line of its own: unless
+// it is blank, it gets the line's one error line.
+void config_tail_report(const config_line& line)
 {
-    int c = getc(fp);
-    const bool carriage_return = c == '\r';
-    if (carriage_return)
-        c = getc(fp);
-    if (carriage_return && (c == '\n' || c == EOF))
-        return true;
-    while (c != '\n' && c != EOF)
-        c = getc(fp);
-    return false;
+    if (line.tail && !line.tail_blank)
+        config_line_error(line.tail_start);
 }
 
 // A text value that would be cut is not used at all (a cut command is a
-// command nobody wrote); the rest of its line is skipped with it.
-bool config_text_whole(const setting_descriptor& row, const char* piece, FILE* fp)
+// command nobody wrote); the rest of its line goes with it.
+bool config_text_cut(const setting_descriptor& row, const config_line& line)
 {
-    if (!setting_takes_text(row) || !config_piece_cut(piece, fp) || config_line_rest_empty(fp))
-        return true;
+    if (!setting_takes_text(row) || !line.tail)
+        return false;
     printf("%s設定ファイルの値が長すぎるため使用しません（1行255バイトまで）：%s\n", journal_prefix(journal_warning), row.key);
-    return false;
+    return true;
 }
 
-// Applies one piece of at most 255 bytes as read (line feed included, if
-// any); fp is where its line goes on.
-line_outcome config_line_apply(char* piece, FILE* fp, std::string* handover)
+// Applies one line by its first piece; nothing after the piece is applied.
+line_outcome config_line_apply(config_line& line, std::string* handover)
 {
-    if (config_line_skipped(piece))
+    // A NUL would hide the rest of the line from the search for keys.
+    if (line.nul) {
+        config_line_error({line.piece, line.length});
         return line_applied;
+    }
+    if (config_line_comment(line.piece))
+        return line_applied;  // the rest belongs to the comment
+    if (config_line_blank(line.piece)) {
+        config_tail_report(line);
+        return line_applied;
+    }
     const char* value = nullptr;
-    const setting_descriptor* row = setting_key_find(piece, &value);
-    if (row != nullptr && !config_text_whole(*row, piece, fp))
+    const setting_descriptor* row = setting_key_find(line.piece, &value);
+    if (row != nullptr && config_text_cut(*row, line))
         return line_applied;
-    config_line_end_cut(piece, row);
+    config_line_end_cut(line.piece, row);
     if (row == nullptr) {
-        printf("%s設定ファイルエラー：%s\n", journal_prefix(journal_warning), piece);
+        config_line_error(line.piece);  // stands for the whole line
         return line_applied;
     }
     if (row->hands_over) {
         handover->assign(value);
         return line_handover;
     }
-    config_key_apply(*row, value, piece);
+    config_key_apply(*row, value, line.piece);
+    config_tail_report(line);
     return line_applied;
 }
 
@@ -116,9 +169,9 @@ line_outcome config_line_apply(char* piece, FILE* fp, std::string* handover)
 
 bool config_stream_apply(FILE* fp, std::string* handover)
 {
-    char piece[config_piece_size];
-    while (fgets(piece, sizeof piece, fp) != nullptr) {
-        if (config_line_apply(piece, fp, handover) == line_handover)
+    config_line line;
+    while (config_line_read(fp, line)) {
+        if (config_line_apply(line, handover) == line_handover)
             return true;
     }
     return false;

@@ -1,5 +1,6 @@
 #include "report/status_command.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -11,17 +12,20 @@
 #include <unistd.h>
 
 #include "base/streams.h"
+#include "base/text_escape.h"
+#include "base/text_scan.h"
 #include "report/report.h"
 #include "report/status_file.h"
-#include "base/text_scan.h"
 
 namespace {
 
+// The values as written, escaped; text_of gives them back as they were.
 using status_values = std::map<std::string, std::string>;
 
-// One busy reason token, as read from the file, split into its parts. kind is the text before the
-// first ':'; for "net" and "disk" tokens name, direction and amount are
-// filled from the right (a name may hold ':'), for others detail is the rest.
+// One busy reason token, as read from the file, split into its parts. kind
+// is the text before the first ':'; for "net" and "disk" tokens name,
+// direction and amount are filled from the right (a name may hold ':'), for
+// others detail is the rest.
 struct reason_parts {
     std::string_view kind;
     std::string_view name;
@@ -55,20 +59,35 @@ reason_parts split_reason(std::string_view token)
     return parts;
 }
 
-// Reads the key=value lines of path; returns 0, or the errno of the failure.
+// A status file is a few kilobytes; anything much larger is not one.
+constexpr std::size_t status_file_max = 64 * 1024;
+constexpr int status_too_large = -1;
+
+// Reads the key=value lines of path, whole however long. Returns 0, the
+// errno of the failure, or status_too_large for a file over
+// status_file_max bytes (of which no more is read).
 int read_status(const char* path, status_values& values)
 {
     file_stream in(fopen(path, "re"));
     if (!in)
         return errno;
-    char line[4096];
-    while (fgets(line, sizeof line, in.get()) != nullptr) {
-        line[strcspn(line, "\n")] = '\0';
-        const char* eq = strchr(line, '=');
-        if (eq != nullptr)
-            values[std::string(line, static_cast<std::size_t>(eq - line))] = eq + 1;
+    std::string text(status_file_max + 1, '\0');
+    const std::size_t size = fread(text.data(), 1, text.size(), in.get());
+    if (ferror(in.get()))
+        return errno != 0 ? errno : EIO;
+    if (size > status_file_max)
+        return status_too_large;
+    text.resize(size);
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const std::string_view line(text.data() + start, end - start);
+        const std::size_t eq = line.find('=');
+        if (eq != std::string_view::npos)
+            values[std::string(line.substr(0, eq))] = line.substr(eq + 1);
+        start = end + 1;
     }
-    return ferror(in.get()) ? (errno != 0 ? errno : EIO) : 0;
+    return 0;
 }
 
 uint64_t number_of(const status_values& values, const char* key)
@@ -78,11 +97,10 @@ uint64_t number_of(const status_values& values, const char* key)
     return it != values.end() && whole_decimal(it->second, value) ? value : 0;
 }
 
-const std::string& text_of(const status_values& values, const char* key)
+std::string text_of(const status_values& values, const char* key)
 {
-    static const std::string empty;
     const auto it = values.find(key);
-    return it == values.end() ? empty : it->second;
+    return it == values.end() ? std::string() : text_unescape(it->second);
 }
 
 // A Unix time as local date and time; "なし" for 0.
@@ -143,17 +161,19 @@ void print_state(const status_values& values, long pid, bool running)
 
 void print_checks(const status_values& values)
 {
-    const std::string& verdict = text_of(values, "last_verdict");
+    const std::string verdict = text_of(values, "last_verdict");
     const char* verdict_text = verdict == "busy" ? "継続" : verdict == "idle" ? "アイドル" : "未判定";
     printf("最終判定：%s（%s、%llu 回目）\n", time_text(number_of(values, "last_check")).c_str(), verdict_text,
            static_cast<unsigned long long>(number_of(values, "checks")));
     printf("最後の継続判定：%s\n", time_text(number_of(values, "last_busy")).c_str());
-    const std::string& reasons = text_of(values, "busy_reasons");
+    // Split before the escapes are undone: a token may hold spaces.
+    const auto reasons = values.find("busy_reasons");
+    const std::string_view list = reasons == values.end() ? std::string_view() : std::string_view(reasons->second);
     std::size_t pos = 0;
-    for (std::string_view token = next_token(reasons, pos); !token.empty(); token = next_token(reasons, pos))
-        printf("\t%s\n", reason_text(std::string(token), values).c_str());
+    for (std::string_view token = next_token(list, pos); !token.empty(); token = next_token(list, pos))
+        printf("\t%s\n", text_escape(reason_text(text_unescape(token), values)).c_str());
     printf("満了回数：%llu\n", static_cast<unsigned long long>(number_of(values, "expiries")));
-    printf("満了時の動作：%s\n", text_of(values, "action").c_str());
+    printf("満了時の動作：%s\n", text_escape(text_of(values, "action")).c_str());
 }
 
 // The last part of a path, without the " (deleted)" that the kernel adds
@@ -190,6 +210,10 @@ int status_command(const char* path)
 {
     status_values values;
     const int error = read_status(path, values);
+    if (error == status_too_large) {
+        printf("状態ファイルを読み込めません：%s（64 KB を超えています）\n", path);
+        return status_exit_unknown;
+    }
     if (error != 0) {
         printf("状態ファイルを読み込めません：%s（%s）\n", path, strerror(error));
         return status_exit_unknown;

@@ -40,14 +40,27 @@ void add_unsigned(std::string& out, const char* key, uint64_t value)
     add_line(out, key, std::to_string(value));
 }
 
+// The tokens, each escaped so that it stays one token on one line, within
+// status_reasons_max bytes: tokens that do not fit are left out whole, and
+// a last token "…" tells so.
 std::string joined_reasons(const status_record& record)
 {
+    static const std::string_view ellipsis = "…";
     std::string out;
+    bool left_out = false;
     for (const reason& r : record.busy_reasons) {
+        const std::string escaped = text_escape(reason_token(r), "\\ ");
+        const std::size_t room = status_reasons_max - ellipsis.size() - 1;  // an ellipsis after it must fit
+        if (out.size() + (out.empty() ? 0 : 1) + escaped.size() > room) {
+            left_out = true;
+            continue;
+        }
         if (!out.empty())
             out += ' ';
-        out += text_escape(reason_token(r), "\\ ");
+        out += escaped;
     }
+    if (left_out)
+        out += (out.empty() ? "" : " ") + std::string(ellipsis);
     return out;
 }
 

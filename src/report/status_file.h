@@ -16,6 +16,10 @@ const char* disk_source_name();
 // The command that an expiry runs, with the default sequence spelled out.
 std::string expiry_action_text();
 
+// At most this many bytes of busy_reasons ("…" included), so that the file
+// stays small whatever the tokens hold.
+constexpr std::size_t status_reasons_max = 4096;
+
 // The file's content for record under the current settings.
 std::string status_format(const status_record& record);
 

@@ -3,6 +3,7 @@
 // how every source reports what it found or that it cannot answer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <atomic>
 #include <chrono>
@@ -209,7 +210,7 @@ struct loopback_connection {
 
 TEST_F(Sources, EstablishedConnectionsOnListedPorts)
 {
-    EXPECT_EQ(parse_port_list("22, x,0,70000,445,"), (std::vector<uint16_t>{22, 445}));
+    EXPECT_EQ(parse_port_list("22, x,0,70000,445,22,0445"), (std::vector<uint16_t>{22, 445}));
     for (const int family : {AF_INET, AF_INET6}) {
         loopback_connection c;
         if (!c.open(family)) {
@@ -233,6 +234,25 @@ TEST_F(Sources, EstablishedConnectionsOnListedPorts)
     proc_net_tcp_path = "/nonexistent";
     EXPECT_EQ(run(port_check), "警告：TCP接続を確認できません。確認できるまで使用中とみなします。\n");
     EXPECT_EQ(reason_tokens(check.reasons), strings{"port:error"});
+}
+
+// A list as long as the setting holds is watched whole, by both readers.
+TEST_F(Sources, EveryListedPortIsWatched)
+{
+    loopback_connection c;
+    ASSERT_TRUE(c.open(AF_INET));
+    std::string list;
+    for (int port = 10; port < 90; port++)
+        list += std::to_string(port) + ",";
+    snprintf(settings.busy_ports, busy_ports_size, "%s%u", list.c_str(), c.port);
+    const std::string token = "port:" + std::to_string(c.port) + ":127.0.0.1";
+    for (const bool netlink : {true, false}) {
+        port_use_netlink = netlink;
+        proc_net_tcp_path = netlink ? "/nonexistent" : proc_net_tcp_path_default;  // no falling back
+        EXPECT_EQ(run(port_check), "");
+        const std::vector<std::string> tokens = reason_tokens(check.reasons);
+        EXPECT_NE(std::find(tokens.begin(), tokens.end(), token), tokens.end()) << netlink;
+    }
 }
 
 // The kernel's table is walked again only when TCP's open counters moved,

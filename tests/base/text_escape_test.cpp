@@ -22,6 +22,8 @@ TEST(TextEscape, ControlsAndBrokenUtf8BecomeHexAndTheRestPasses)
     };
     for (const auto& c : cases)
         EXPECT_EQ(text_escape(c.text, c.extra), c.shown) << c.shown;
+    for (const auto& c : cases)
+        EXPECT_EQ(text_unescape(text_escape(c.text, "\\")), c.text) << c.shown;
 }
 
 }  // namespace

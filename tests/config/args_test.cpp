@@ -171,6 +171,7 @@ TEST_F(Args, NoticeDryRunAndCalibration)
 TEST_F(Args, ActivitySources)
 {
     const std::string check511(511, 'c');
+    const std::string ports256 = "22" + std::string(254, ' ');  // valid, but one byte too long
     expect_args_cases({
         {{"-us", "any"}, [](settings_record& s) { s.user_sessions = user_sessions_any; }, 0, ""},
         {{"--user_sessions", "active", "-us", "off"}, nullptr, 0, ""},
@@ -187,6 +188,7 @@ TEST_F(Args, ActivitySources)
         {{"-pt", "22, 445,2049"}, [](settings_record& s) { strcpy(s.busy_ports, "22, 445,2049"); }, 0, ""},
         {{"--busy_ports", "ssh"}, nullptr, -1, refusal("ssh")},
         {{"-pt", "22,65536"}, nullptr, -1, refusal("22,65536")},
+        {{"-pt", ports256}, nullptr, -1, refusal(ports256)},  // refused, never cut
         {{"-bc", check511}, [&](settings_record& s) { strcpy(s.busy_check, check511.c_str()); }, 0, ""},
         {{"--busy_check", check511 + "c"}, nullptr, -1,
          "コマンドが長すぎます（512 バイト、上限 511 バイト）\n起動できませんでした。\n"},

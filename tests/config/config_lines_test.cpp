@@ -245,21 +245,26 @@ TEST_F(ConfigLines, FileKeyHandsOverWithTheVerbatimPath)
     }
 }
 
-TEST_F(ConfigLines, LongLinesArriveInPiecesOf255Bytes)
+// A line is applied by its first 255 bytes; the rest is never a line of
+// its own: silent after a comment or when blank, else one error line.
+TEST_F(ConfigLines, LongLinesAreOneLine)
 {
-    // 255 bytes before the line feed (or CR LF): handled once, the lone line
-    // feed is blank.
-    const std::string value247(247, 'a');
+    const std::string value247(247, 'a'), x255(255, 'x'), nul(1, '\0');
     const auto taken = [&](settings_record& s) { strcpy(s.command, value247.c_str()), s.disp_level = 3; };
+    const auto error = [](const std::string& text) { return "設定ファイルエラー：" + text + "\n"; };
     expect_cases({
         {"COMMAND=" + value247 + "\nDISP_LEVEL=3\n", taken, "コマンド設定：" + value247 + "\n"},
         {"COMMAND=" + value247 + "\r\nDISP_LEVEL=3\n", taken, "コマンド設定：" + value247 + "\n"},
+        {"EXFIRE_TIME=30" + std::string(300, ' ') + "\r\n", [](settings_record& s) { s.exfire_time = 1800; }, ""},
+        {"// " + std::string(260, 'x') + "EXFIRE_TIME=1\n", nullptr, ""},
+        {"EXFIRE_TIME=30" + std::string(250, ' ') + "COMMAND=echo TAIL\n",
+         [](settings_record& s) { s.exfire_time = 1800; }, error(std::string(9, ' ') + "COMMAND=echo TAIL")},
+        {"BUSY_CHECK=true" + nul + std::string(300, 'y') + "EXFIRE_TIME=2\n", nullptr,
+         error("BUSY_CHECK=true\\x00" + std::string(239, 'y'))},
+        {"EXFIRE_TIME=30" + std::string(250, ' ') + nul + "\n", nullptr, error("EXFIRE_TIME=30" + std::string(241, ' '))},
+        {std::string(2 << 20, 'x') + "EXFIRE_TIME=2\nDISP_LEVEL=3\n", [](settings_record& s) { s.disp_level = 3; },
+         error(x255)},
     });
-
-    // A key in the second piece of a long line still counts.
-    const std::string filler(255, 'x');
-    expect_cases({{filler + "EXFIRE_TIME=2\n", [](settings_record& s) { s.exfire_time = 120; },
-                   "設定ファイルエラー：" + filler + "\n"}});
 }
 
 // A text value longer than a piece would be cut: it is refused with one

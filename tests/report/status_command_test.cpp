@@ -9,6 +9,7 @@
 
 #include "report/report.h"
 #include "report/status_command.h"
+#include "report/status_file.h"
 #include "support/test_support.h"
 
 namespace {
@@ -29,7 +30,7 @@ const char* const rest_of_output =
     "最後の継続判定：2026-12-08 12:03:00\n"
     "\t入力デバイス event3\n"
     "\teth0 受信 3.4 MB（閾値 1.0 MB）\n"
-    "\tsd\\x20b 書き込み 4.9 MB（閾値 2.0 MB）\n"
+    "\tsd b 書き込み 4.9 MB（閾値 2.0 MB）\n"
     "\tuser:alice\n"
     "満了回数：0\n"
     "満了時の動作：sync; sync; sync; shutdown -h now\n";
@@ -63,6 +64,8 @@ TEST_F(StatusCommand, ExitStatusFollowsTheProcess)
         int status;
         std::string output;
     };
+    const std::string long_line = "pid=4242\nbusy_reasons=" + std::string(4082, 'A') + "pid=1\n";
+    const std::string too_large = "pid=4242\n" + std::string(64 * 1024, 'x');
     const row rows[] = {
         {"running", "/usr/sbin/lullwatcher", "", status_text, 0, std::string("状態：監視中（pid 4242）\n") + rest_of_output},
         {"upgraded binary", "/usr/sbin/lullwatcher (deleted)", "", status_text, 0, ""},
@@ -72,6 +75,8 @@ TEST_F(StatusCommand, ExitStatusFollowsTheProcess)
         {"pid gone", "", "", status_text, 3, ""},
         {"no file", "", "", nullptr, 4, "状態ファイルを読み込めません：" + dir.path + "/status（No such file or directory）\n"},
         {"no pid", "", "", "state=watching\n", 4, "状態ファイルを読み込めません：" + dir.path + "/status（pid がありません）\n"},
+        {"long line, no second pid", "/usr/sbin/lullwatcher", "", long_line.c_str(), 0, ""},
+        {"over 64 KB", "", "", too_large.c_str(), 4, "状態ファイルを読み込めません：" + dir.path + "/status（64 KB を超えています）\n"},
     };
     for (const row& r : rows) {
         SCOPED_TRACE(r.name);
@@ -93,6 +98,29 @@ TEST_F(StatusCommand, ExitStatusFollowsTheProcess)
             EXPECT_EQ(out, r.output);
         }
     }
+}
+
+// A value of 4 KB with "=", a newline and a C1 control reads back as
+// written and prints escaped; busy_reasons keeps within 4 KB, leaving out
+// whole tokens and saying so with "…".
+TEST_F(StatusCommand, ValuesReadBackAsWritten)
+{
+    temp_dir proc;
+    report_proc_path = proc.path.c_str();
+    mkdir((proc.path + "/4242").c_str(), 0755);
+    ASSERT_EQ(symlink("/usr/sbin/lullwatcher", (proc.path + "/4242/exe").c_str()), 0);
+    const std::string who = std::string(4000, 'A') + "pid=1 \\x41";
+    status_record record{};
+    record.pid = 4242, record.last_verdict = "busy";
+    record.busy_reasons = {{"inhibitor", who + "\n\xc2\x85"}, {"user", std::string(100, 'u')}, {"user", "bob"}};
+    const std::string text = status_format(record);
+    const std::size_t at = text.find("busy_reasons=");
+    EXPECT_LE(text.find('\n', at) - at, sizeof "busy_reasons=" - 1 + status_reasons_max);
+    dir.write("status", text);
+    int status = -1;
+    const std::string out = capture_stdout([&] { status = status_command((dir.path + "/status").c_str()); });
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(out.find("\tinhibitor:" + who + "\\x0a\\xc2\\x85\n\tuser:bob\n\t…\n"), std::string::npos) << out;
 }
 
 // The real process table: this test program is not lullwatcher.
