@@ -38,7 +38,8 @@ void storage_fail(storage_reading& reading, const std::string& what)
 bool storage_tool_present(const char* name)
 {
     const char* path = getenv("PATH");
-    std::string_view dirs = path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin";
+    // Without PATH the shell that runs the tool searches its own default.
+    std::string_view dirs = path != nullptr ? path : "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin";
     for (;;) {
         const std::size_t colon = dirs.find(':');
         const std::string_view dir = dirs.substr(0, colon);
