@@ -1,0 +1,142 @@
+// Cost of one reading of each kind of storage maintenance: md arrays from a
+// sysfs tree, and zpool, btrfs and smartctl as fakes that print real
+// captures (a shell that execs cat: one process start each, as the real
+// tools take). Each run of a tool also starts the shell that reports its
+// exit status. "Time" is the wall-clock time of a reading, process starts
+// included; "CPU" is this process's own share of it.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+#include "activity/storage.h"
+#include "base/child.h"
+
+namespace {
+
+// A directory of files under /tmp, removed at the end.
+struct bench_tree {
+    std::string root;
+    bench_tree()
+    {
+        char pattern[] = "/tmp/lw-bench-storage-XXXXXX";
+        root = mkdtemp(pattern) != nullptr ? pattern : "/tmp";
+    }
+    ~bench_tree() { (void)system(("rm -rf '" + root + "'").c_str()); }
+    bench_tree(const bench_tree&) = delete;
+    bench_tree& operator=(const bench_tree&) = delete;
+    void write(const std::string& name, const std::string& text, mode_t mode = 0644) const
+    {
+        for (std::size_t slash = name.find('/'); slash != std::string::npos; slash = name.find('/', slash + 1))
+            mkdir((root + "/" + name.substr(0, slash)).c_str(), 0755);
+        std::ofstream(root + "/" + name) << text;
+        chmod((root + "/" + name).c_str(), mode);
+    }
+    // A fake tool that prints fixture, whatever it is asked.
+    void tool(const std::string& name, const std::string& fixture) const
+    {
+        write("bin/" + name, "#!/bin/sh\nexec /bin/cat '" LW_FIXTURES "/" + fixture + "'\n", 0755);
+    }
+};
+
+// PATH pointed at the tree's fakes for one benchmark.
+struct fake_path {
+    std::string old = getenv("PATH") != nullptr ? getenv("PATH") : "";
+    explicit fake_path(const bench_tree& tree) { setenv("PATH", (tree.root + "/bin").c_str(), 1); }
+    ~fake_path() { setenv("PATH", old.c_str(), 1); }
+};
+
+// Arg: md arrays, one of them resyncing.
+void BM_StorageMd(benchmark::State& state)
+{
+    bench_tree tree;
+    for (int i = 0; i < state.range(0); i++)
+        tree.write("block/md" + std::to_string(i) + "/md/sync_action", i == 0 ? "resync\n" : "idle\n");
+    storage_sys_root = tree.root.c_str();
+    for (auto _ : state) {
+        storage_reading reading;
+        storage_read_md(reading);
+        benchmark::DoNotOptimize(reading.jobs.size());
+    }
+    storage_reset();
+}
+BENCHMARK(BM_StorageMd)->Arg(1)->Arg(4)->ArgName("arrays")->Unit(benchmark::kMicrosecond);
+
+// `zpool status` of two pools, one resilvering.
+void BM_StorageZfs(benchmark::State& state)
+{
+    bench_tree tree;
+    tree.tool("zpool", "zpool/zpool-status-2.2plus-scrub-finished-resilver-in-progress.txt");
+    tree.write("module/zfs/refcnt", "0\n");
+    storage_sys_root = tree.root.c_str();
+    const fake_path path(tree);
+    for (auto _ : state) {
+        storage_reading reading;
+        storage_read_zfs(reading);
+        benchmark::DoNotOptimize(reading.jobs.size());
+    }
+    storage_reset();
+}
+BENCHMARK(BM_StorageZfs)->Unit(benchmark::kMicrosecond);
+
+// One btrfs filesystem mounted twice: its exclusive operation and one
+// `btrfs scrub status`.
+void BM_StorageBtrfs(benchmark::State& state)
+{
+    bench_tree tree;
+    tree.tool("btrfs", "btrfs/btrfs-progs-6.2-scrub-status-running.txt");
+    tree.write("mounts", "/dev/lwb0 /srv btrfs rw 0 0\n/dev/lwb0 /home btrfs rw,subvol=/home 0 0\n");
+    tree.write("fs/btrfs/71116cf7/devices/lwb0", "");
+    tree.write("fs/btrfs/71116cf7/exclusive_operation", "none\n");
+    storage_sys_root = tree.root.c_str();
+    const std::string mounts = tree.root + "/mounts";
+    storage_mounts_path = mounts.c_str();
+    const fake_path path(tree);
+    for (auto _ : state) {
+        storage_reading reading;
+        storage_read_btrfs(reading);
+        benchmark::DoNotOptimize(reading.jobs.size());
+    }
+    storage_reset();
+}
+BENCHMARK(BM_StorageBtrfs)->Unit(benchmark::kMicrosecond);
+
+// Arg: ATA disks, each asked with its own smartctl run.
+void BM_StorageSmart(benchmark::State& state)
+{
+    bench_tree tree;
+    tree.tool("smartctl", "smartctl/smartctl-7.3-c-ata-idle.txt");
+    const fake_path path(tree);
+    std::vector<std::string> disks;
+    for (int i = 0; i < state.range(0); i++)
+        disks.push_back("sd" + std::string(1, static_cast<char>('a' + i)));
+    for (auto _ : state) {
+        storage_reading reading;
+        storage_read_smart(disks, reading);
+        benchmark::DoNotOptimize(reading.jobs.size());
+    }
+    state.counters["disks"] = static_cast<double>(disks.size());
+}
+BENCHMARK(BM_StorageSmart)->Arg(1)->Arg(4)->Arg(8)->ArgName("disks")->Unit(benchmark::kMicrosecond);
+
+// What the shell that reports the exit status adds: `true` run by the
+// child runner alone (arg 0) and through storage_tool_run (arg 1).
+void BM_StorageToolRun(benchmark::State& state)
+{
+    const char* const argv[] = {"/bin/true", nullptr};
+    const char* const env[] = {nullptr};
+    std::string output;
+    std::string failure;
+    int status = 0;
+    for (auto _ : state) {
+        const bool done = state.range(0) == 0 ? child_capture(argv, env, {10000, 1024}, output) == child_done
+                                              : storage_tool_run({"/bin/true"}, output, status, failure);
+        benchmark::DoNotOptimize(done);
+    }
+}
+BENCHMARK(BM_StorageToolRun)->Arg(0)->Arg(1)->ArgName("status_shell")->Unit(benchmark::kMicrosecond);
+
+}  // namespace
