@@ -1,11 +1,13 @@
 #include "activity/host_lookup.h"
 
-#include <cerrno>
+#include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <ctime>
 #include <memory>
 #include <netdb.h>
 #include <poll.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -14,29 +16,74 @@
 
 namespace {
 
-// A lookup handed to the resolver's threads. It lives on the heap: one that
-// has not ended when its call returns, and can no longer be cancelled, is
-// kept until it has ended, since the resolver still writes into it.
+// One name looked up on a thread of its own, which shares it and may
+// outlive the call that started it: the last owner frees it.
 struct lookup {
     std::string name;
-    addrinfo hints{};
-    gaicb request{};
+    addrinfo* result = nullptr;
+    int error = 0;  // of getaddrinfo, set before done
+    std::atomic<bool> done{false};
+    ~lookup()
+    {
+        if (result != nullptr)
+            freeaddrinfo(result);
+    }
 };
 
-std::vector<std::unique_ptr<lookup>> lingering;
+// Lookups that had not ended when their call returned. A name is not
+// looked up again while its last lookup runs: the new call waits for that
+// one, so a name server that does not answer costs one thread per name.
+std::vector<std::shared_ptr<lookup>> running;
 
-// The resolver's threads write here once the lookups of a call have ended.
-// Opened once and never closed: a lingering lookup may still write to it.
+// The lookup threads write here when they end. Opened once and never
+// closed: a thread that outlived its call may still write to it.
 int lookup_wake_fd()
 {
     static const int fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     return fd;
 }
 
-void lookups_ended(sigval)
+void* lookup_run(void* arg)
 {
+    const std::unique_ptr<std::shared_ptr<lookup>> owner(static_cast<std::shared_ptr<lookup>*>(arg));
+    lookup& l = **owner;
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_DGRAM;  // one entry per address
+    l.error = getaddrinfo(l.name.c_str(), nullptr, &hints, &l.result);
+    l.done.store(true, std::memory_order_release);
     const uint64_t one = 1;
     (void)!write(lookup_wake_fd(), &one, sizeof one);
+    return nullptr;
+}
+
+// The running lookup of name, or a new one started on a detached thread
+// with every signal blocked, so that stop signals still reach the loop.
+// A thread that cannot be started leaves the lookup ended with EAI_AGAIN.
+std::shared_ptr<lookup> lookup_start(const std::string& name)
+{
+    for (const std::shared_ptr<lookup>& l : running)
+        if (l->name == name)
+            return l;
+    auto l = std::make_shared<lookup>();
+    l->name = name;
+    (void)lookup_wake_fd();  // opened before any thread may write to it
+    sigset_t all, saved;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &saved);
+    pthread_attr_t attr;
+    pthread_t thread;
+    auto* arg = new std::shared_ptr<lookup>(l);
+    const bool started = pthread_attr_init(&attr) == 0 &&
+                         pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED) == 0 &&
+                         pthread_create(&thread, &attr, lookup_run, arg) == 0;
+    (void)pthread_attr_destroy(&attr);
+    pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+    if (!started) {
+        delete arg;
+        l->error = EAI_AGAIN;
+        l->done.store(true);
+    }
+    return l;
 }
 
 long long now_ms()
@@ -68,7 +115,7 @@ bool numeric_address(const std::string& name, std::vector<host_address>& address
 {
     addrinfo hints{};
     hints.ai_flags = AI_NUMERICHOST;
-    hints.ai_socktype = SOCK_DGRAM;  // one entry per address
+    hints.ai_socktype = SOCK_DGRAM;
     addrinfo* list = nullptr;
     if (getaddrinfo(name.c_str(), nullptr, &hints, &list) != 0)
         return false;
@@ -77,22 +124,21 @@ bool numeric_address(const std::string& name, std::vector<host_address>& address
     return true;
 }
 
-// Whether any lookup of list has not ended.
-bool lookups_running(const std::vector<gaicb*>& list)
+bool lookups_running(const std::vector<std::shared_ptr<lookup>>& lookups)
 {
-    for (gaicb* request : list)
-        if (gai_error(request) == EAI_INPROGRESS)
+    for (const std::shared_ptr<lookup>& l : lookups)
+        if (l && !l->done.load(std::memory_order_acquire))
             return true;
     return false;
 }
 
-// Waits until the lookups of list have ended, deadline_ms have passed or a
-// stop is requested.
-void lookups_wait(const std::vector<gaicb*>& list, int deadline_ms)
+// Waits until the lookups have ended, deadline_ms have passed or a stop is
+// requested.
+void lookups_wait(const std::vector<std::shared_ptr<lookup>>& lookups, int deadline_ms)
 {
     const long long deadline = now_ms() + deadline_ms;
     const int wake = lookup_wake_fd();
-    while (lookups_running(list) && !stop_requested()) {
+    while (lookups_running(lookups) && !stop_requested()) {
         const long long left = deadline - now_ms();
         if (left <= 0)
             return;
@@ -104,30 +150,23 @@ void lookups_wait(const std::vector<gaicb*>& list, int deadline_ms)
     }
 }
 
-// Takes the result of one lookup, or sets failure. A lookup still running
-// is cancelled, or kept in lingering when that is too late.
-void lookup_finish(std::unique_ptr<lookup>& l, std::vector<host_address>& addresses, std::string& failure)
+// Takes the addresses of one lookup, or sets failure (the first one only).
+// A lookup still running is kept in running.
+void lookup_finish(const std::shared_ptr<lookup>& l, std::vector<host_address>& addresses, std::string& failure)
 {
-    const std::string name = l->name;
-    int error = gai_error(&l->request);
-    if (error == EAI_INPROGRESS) {
-        const int cancelled = gai_cancel(&l->request);
-        if (cancelled == EAI_ALLDONE)
-            error = gai_error(&l->request);
-        else if (cancelled == EAI_NOTCANCELED)
-            lingering.push_back(std::move(l));
-    }
-    if (error == 0) {
-        take_addresses(l->request.ar_result, addresses);
-        freeaddrinfo(l->request.ar_result);
+    const bool done = l->done.load(std::memory_order_acquire);
+    int error = done ? l->error : EAI_AGAIN;
+    if (done && error == 0) {
+        take_addresses(l->result, addresses);
         if (!addresses.empty())
             return;
         error = EAI_NONAME;  // only addresses of other families
     }
-    if (!failure.empty() || stop_requested())
-        return;
-    failure = name + (error == EAI_INPROGRESS ? std::string("（名前解決が時間内に終わりません）")
-                                               : std::string("（名前を解決できません：") + gai_strerror(error) + "）");
+    if (!done && std::find(running.begin(), running.end(), l) == running.end())
+        running.push_back(l);
+    if (failure.empty() && !stop_requested())
+        failure = l->name + (!done ? std::string("（名前解決が時間内に終わりません）")
+                                   : std::string("（名前を解決できません：") + gai_strerror(error) + "）");
 }
 
 }  // namespace
@@ -138,26 +177,11 @@ bool hosts_resolve(const std::vector<std::string>& names, int deadline_ms,
     host_lookups_forget();
     failure.clear();
     addresses.assign(names.size(), {});
-    std::vector<std::unique_ptr<lookup>> lookups(names.size());
-    std::vector<gaicb*> list;
-    for (std::size_t i = 0; i < names.size(); i++) {
-        if (numeric_address(names[i], addresses[i]))
-            continue;
-        lookups[i] = std::make_unique<lookup>();
-        lookups[i]->name = names[i];
-        lookups[i]->hints.ai_socktype = SOCK_DGRAM;
-        lookups[i]->request.ar_name = lookups[i]->name.c_str();
-        lookups[i]->request.ar_request = &lookups[i]->hints;
-        list.push_back(&lookups[i]->request);
-    }
-    if (!list.empty()) {
-        sigevent ended{};
-        ended.sigev_notify = SIGEV_THREAD;
-        ended.sigev_notify_function = lookups_ended;
-        (void)lookup_wake_fd();  // before any resolver thread may want it
-        if (getaddrinfo_a(GAI_NOWAIT, list.data(), static_cast<int>(list.size()), &ended) == 0)
-            lookups_wait(list, deadline_ms);
-    }
+    std::vector<std::shared_ptr<lookup>> lookups(names.size());
+    for (std::size_t i = 0; i < names.size(); i++)
+        if (!numeric_address(names[i], addresses[i]))
+            lookups[i] = lookup_start(names[i]);
+    lookups_wait(lookups, deadline_ms);
     for (std::size_t i = 0; i < names.size(); i++)
         if (lookups[i])
             lookup_finish(lookups[i], addresses[i], failure);
@@ -166,14 +190,12 @@ bool hosts_resolve(const std::vector<std::string>& names, int deadline_ms,
 
 void host_lookups_forget()
 {
-    for (std::size_t i = 0; i < lingering.size();) {
-        if (gai_error(&lingering[i]->request) == EAI_INPROGRESS) {
+    for (std::size_t i = 0; i < running.size();) {
+        if (running[i]->done.load(std::memory_order_acquire)) {
+            running[i] = std::move(running.back());
+            running.pop_back();
+        } else {
             i++;
-            continue;
         }
-        if (gai_error(&lingering[i]->request) == 0)
-            freeaddrinfo(lingering[i]->request.ar_result);
-        lingering[i] = std::move(lingering.back());
-        lingering.pop_back();
     }
 }

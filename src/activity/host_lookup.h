@@ -16,7 +16,9 @@ struct host_address {
 };
 
 // Fills addresses[i] with the IPv4 and IPv6 addresses of names[i], a
-// numeric address taken as it is, every name looked up at once. Waits at
+// numeric address taken as it is, every name looked up at once (each on a
+// thread of its own, which a lookup that does not end in time keeps until
+// it ends; the next call waits for it rather than start another). Waits at
 // most deadline_ms in all, and ends at once on a stop request (the names
 // not looked up by then have no address). Returns false with failure
 // naming the first name that could not be resolved or was not within the

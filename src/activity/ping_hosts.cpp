@@ -51,15 +51,9 @@ struct echo_request {
     uint16_t sequence;
 };
 
-// An echo message: type, code, checksum, identifier, sequence, then data.
-struct echo_message {
-    uint8_t type;
-    uint8_t code;
-    uint16_t checksum;
-    uint16_t id;
-    uint16_t sequence;
-    char data[16];
-};
+// An echo message: type, code, checksum, identifier, sequence number (each
+// 16 bits in network order), then data.
+constexpr std::size_t echo_size = 24;
 
 long long now_ms()
 {
@@ -113,31 +107,36 @@ void echo_socket_open(echo_socket& s, uint16_t raw_id)
     raw_filter(s);
 }
 
-uint16_t icmp_checksum(const unsigned char* p, std::size_t length)
+// The Internet checksum of an ICMPv4 message (its length even).
+uint16_t icmp_checksum(const unsigned char (&m)[echo_size])
 {
     uint32_t sum = 0;
-    for (std::size_t i = 0; i + 1 < length; i += 2)
-        sum += static_cast<uint32_t>(p[i] << 8 | p[i + 1]);
-    if (length % 2 != 0)
-        sum += static_cast<uint32_t>(p[length - 1] << 8);
+    for (std::size_t i = 0; i < echo_size; i += 2)
+        sum += static_cast<uint32_t>(m[i] << 8 | m[i + 1]);
     while (sum >> 16 != 0)
         sum = (sum & 0xffff) + (sum >> 16);
-    return htons(static_cast<uint16_t>(~sum));
+    return static_cast<uint16_t>(~sum);
+}
+
+void put_16(unsigned char* at, uint16_t value)
+{
+    at[0] = static_cast<unsigned char>(value >> 8);
+    at[1] = static_cast<unsigned char>(value);
 }
 
 // Sends one echo request. The kernel fills in the checksum of ICMPv6, and
 // the identifier and checksum of a ping socket.
 void echo_send(const echo_socket& s, const host_address& to, uint16_t sequence)
 {
-    echo_message m{};
-    m.type = s.family == AF_INET ? icmp_echo_request : ICMP6_ECHO_REQUEST;
-    m.id = htons(s.id);
-    m.sequence = htons(sequence);
-    memcpy(m.data, "lullwatcher-ping", sizeof m.data);
+    unsigned char m[echo_size] = {};
+    m[0] = s.family == AF_INET ? icmp_echo_request : ICMP6_ECHO_REQUEST;
+    put_16(m + 4, s.id);
+    put_16(m + 6, sequence);
+    memcpy(m + 8, "lullwatcher-ping", echo_size - 8);
     if (s.family == AF_INET)
-        m.checksum = icmp_checksum(reinterpret_cast<const unsigned char*>(&m), sizeof m);
+        put_16(m + 2, icmp_checksum(m));
     // A host that cannot be reached now simply does not answer.
-    (void)sendto(s.fd, &m, sizeof m, 0, reinterpret_cast<const sockaddr*>(&to.address), to.length);
+    (void)sendto(s.fd, m, sizeof m, 0, reinterpret_cast<const sockaddr*>(&to.address), to.length);
 }
 
 bool same_address(const sockaddr_storage& a, const sockaddr_storage& b)
