@@ -23,12 +23,12 @@ int run_shell(const char* command_line, int deadline_ms, bool stop_ends_wait)
     // What was printed so far comes before anything the command prints.
     (void)fflush(stdout);
     const shell_command shell(command_line);
-    child_spec spec;
-    spec.argv = shell.argv;
-    spec.io = child_io_inherit;
-    spec.deadline_ms = deadline_ms;
-    spec.stop_ends_wait = stop_ends_wait;
-    return command_status(child_run(spec));
+    child_spec job;
+    job.argv = shell.argv;
+    job.io = child_io_inherit;
+    job.deadline_ms = deadline_ms;
+    job.stop_ends_wait = stop_ends_wait;
+    return command_status(child_run(job));
 }
 
 }  // namespace

@@ -22,12 +22,12 @@ constexpr int shell_not_executable = 126;
 check_result run_check_command(const char* command)
 {
     const shell_command shell(command);
-    child_spec spec;
-    spec.argv = shell.argv;
-    spec.io = child_io_quiet;
-    spec.deadline_ms = busy_check_deadline_ms;
-    spec.kill_leftovers = true;
-    const child_outcome outcome = child_run(spec);
+    child_spec job;
+    job.argv = shell.argv;
+    job.io = child_io_quiet;
+    job.deadline_ms = busy_check_deadline_ms;
+    job.kill_leftovers = true;
+    const child_outcome outcome = child_run(job);
     if (outcome.result == child_timed_out)
         return {check_timed_out, 0};
     if (outcome.result == child_stopped)

@@ -97,9 +97,9 @@ void child_attributes_set(posix_spawnattr_t& attr)
     (void)posix_spawnattr_setsigdefault(&attr, &defaults);
 }
 
-// Starts the child with its streams as spec.io says (standard output on
+// Starts the child with its streams as job.io says (standard output on
 // out_write when captured). Returns its pid, or -1.
-pid_t child_spawn(const child_spec& spec, int out_write)
+pid_t child_spawn(const child_spec& job, int out_write)
 {
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attr;
@@ -109,19 +109,19 @@ pid_t child_spawn(const child_spec& spec, int out_write)
         (void)posix_spawn_file_actions_destroy(&actions);
         return -1;
     }
-    if (spec.io == child_io_capture) {
+    if (job.io == child_io_capture) {
         (void)posix_spawn_file_actions_adddup2(&actions, out_write, STDOUT_FILENO);
-    } else if (spec.io == child_io_quiet) {
+    } else if (job.io == child_io_quiet) {
         (void)posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
         (void)posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     }
     child_attributes_set(attr);
     std::vector<char*> env;
-    if (spec.env_set != nullptr)
-        env = child_environment(spec.env_set);
+    if (job.env_set != nullptr)
+        env = child_environment(job.env_set);
     pid_t pid = -1;
-    if (posix_spawnp(&pid, spec.argv[0], &actions, &attr, const_cast<char* const*>(spec.argv),
-                     spec.env_set != nullptr ? env.data() : environ) != 0)
+    if (posix_spawnp(&pid, job.argv[0], &actions, &attr, const_cast<char* const*>(job.argv),
+                     job.env_set != nullptr ? env.data() : environ) != 0)
         pid = -1;
     (void)posix_spawnattr_destroy(&attr);
     (void)posix_spawn_file_actions_destroy(&actions);
@@ -155,19 +155,19 @@ bool take_output(int fd, std::string& output)
 }
 
 // Waits until the child has ended and its output (out_read, -1 when not
-// captured) is closed, within the limits of spec.
-child_result child_wait(pid_t pid, int out_read, const child_spec& spec, std::string& output)
+// captured) is closed, within the limits of job.
+child_result child_wait(pid_t pid, int out_read, const child_spec& job, std::string& output)
 {
     // A pidfd wakes at the child's end; without one (an old kernel), naps.
     const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
-    const int stop_fd = spec.stop_ends_wait ? stop_wake_fd() : -1;
-    const long long deadline = spec.deadline_ms > 0 ? now_ms() + spec.deadline_ms : 0;
+    const int stop_fd = job.stop_ends_wait ? stop_wake_fd() : -1;
+    const long long deadline = job.deadline_ms > 0 ? now_ms() + job.deadline_ms : 0;
     long long kept = now_ms();
     bool open = out_read >= 0;
     bool ended = false;
     child_result result = child_done;
     while (open || !ended) {
-        if (spec.stop_ends_wait && stop_requested()) {
+        if (job.stop_ends_wait && stop_requested()) {
             result = child_stopped;
             break;
         }
@@ -202,7 +202,7 @@ child_result child_wait(pid_t pid, int out_read, const child_spec& spec, std::st
         }
         if (out_at >= 0 && fds[out_at].revents != 0)
             open = take_output(out_read, output);
-        if (spec.io == child_io_capture && output.size() > spec.output_cap) {
+        if (job.io == child_io_capture && output.size() > job.output_cap) {
             result = child_too_much;
             break;
         }
@@ -216,7 +216,7 @@ child_result child_wait(pid_t pid, int out_read, const child_spec& spec, std::st
 
 }  // namespace
 
-child_outcome child_run(const child_spec& spec, std::string* output)
+child_outcome child_run(const child_spec& job, std::string* output)
 {
     std::string ignored;
     std::string& out = output != nullptr ? *output : ignored;
@@ -224,9 +224,9 @@ child_outcome child_run(const child_spec& spec, std::string* output)
     reap_lingering();
     child_outcome outcome;
     int fds[2] = {-1, -1};
-    if (spec.io == child_io_capture && pipe2(fds, O_CLOEXEC) != 0)
+    if (job.io == child_io_capture && pipe2(fds, O_CLOEXEC) != 0)
         return outcome;
-    const pid_t pid = child_spawn(spec, fds[1]);
+    const pid_t pid = child_spawn(job, fds[1]);
     if (fds[1] >= 0)
         (void)close(fds[1]);
     if (pid < 0) {
@@ -234,7 +234,7 @@ child_outcome child_run(const child_spec& spec, std::string* output)
             (void)close(fds[0]);
         return outcome;
     }
-    outcome.result = child_wait(pid, fds[0], spec, out);
+    outcome.result = child_wait(pid, fds[0], job, out);
     if (fds[0] >= 0)
         (void)close(fds[0]);
     if (outcome.result != child_done) {
@@ -244,7 +244,7 @@ child_outcome child_run(const child_spec& spec, std::string* output)
     }
     // The leader has ended but is not reaped yet, so its group cannot have
     // been taken over: what it left running is killed.
-    if (spec.kill_leftovers)
+    if (job.kill_leftovers)
         (void)child_kill(-pid, SIGKILL);
     while (waitpid(pid, &outcome.status, 0) < 0 && errno == EINTR) {
     }
@@ -265,10 +265,10 @@ void child_reset()
 child_result child_capture(const char* const* argv, const char* const* env_set, const child_limits& limits,
                            std::string& output)
 {
-    child_spec spec;
-    spec.argv = argv;
-    spec.env_set = env_set;
-    spec.deadline_ms = limits.deadline_ms;
-    spec.output_cap = limits.output_cap;
-    return child_run(spec, &output).result;
+    child_spec job;
+    job.argv = argv;
+    job.env_set = env_set;
+    job.deadline_ms = limits.deadline_ms;
+    job.output_cap = limits.output_cap;
+    return child_run(job, &output).result;
 }

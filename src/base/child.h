@@ -41,13 +41,13 @@ struct child_outcome {
     int status = 0;  // the wait status, when done
 };
 
-// Runs the child as spec says and waits for it; output (child_io_capture)
+// Runs the child as job says and waits for it; output (child_io_capture)
 // receives its standard output, and is empty unless it is done. While it
 // waits, the service manager's watchdog is kept. A child cut short is killed
 // with its whole process group and waited for at most child_reap_grace_ms;
 // one that has not ended by then (asleep in the kernel on a hung mount) is
 // named in one line and reaped by a later run.
-child_outcome child_run(const child_spec& spec, std::string* output = nullptr);
+child_outcome child_run(const child_spec& job, std::string* output = nullptr);
 
 // argv of /bin/sh -c command_line.
 struct shell_command {

@@ -61,13 +61,13 @@ TEST(ChildRun, ChildThatDoesNotDieIsLeftAfterABoundedWait)
     child_kill = [](pid_t, int) { return 0; };  // the kill does not take
     child_reap_grace_ms = 100;
     const shell_command shell("exec sleep 30");
-    child_spec spec;
-    spec.argv = shell.argv;
-    spec.io = child_io_quiet;
-    spec.deadline_ms = 100;
+    child_spec job;
+    job.argv = shell.argv;
+    job.io = child_io_quiet;
+    job.deadline_ms = 100;
     const auto start = std::chrono::steady_clock::now();
     child_outcome outcome;
-    const std::string out = capture_stdout([&] { outcome = child_run(spec); });
+    const std::string out = capture_stdout([&] { outcome = child_run(job); });
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     EXPECT_EQ(outcome.result, child_timed_out);
     EXPECT_NE(out.find("が終了しません"), std::string::npos) << out;
