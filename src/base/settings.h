@@ -29,41 +29,42 @@ enum user_sessions_kind : int32_t {
     user_sessions_active = 2,  // only such sessions that are not idle
 };
 
+// Each field holds its default; a new setting is one field here.
 struct settings_record {
-    int32_t disp_level;        // 0 none, 1 watched parts, 2 all, 3 details
-    int32_t watch_roop;        // > 0: keep watching after an expiry
-    int32_t disp_interval;     // seconds between sampling passes
-    int32_t exfire_time;       // idle seconds before the expiry action
-    int32_t check_interval;    // seconds between idle/busy decisions
-    uint64_t rx_threshold;     // bytes per check period, 0 = unwatched
-    uint64_t tx_threshold;     // bytes per check period, 0 = unwatched
-    uint64_t read_threshold;   // KB per check period, 0 = unwatched
-    uint64_t write_threshold;  // KB per check period, 0 = unwatched
-    char command[command_size];  // empty: sync x3, then shutdown -h now
-    int32_t counter_source;      // a counter_source_kind
-    char disk_prefixes[disk_prefixes_size];  // comma-separated name prefixes of watched disks
-    // Confidence before acting.
-    int32_t notice_time;              // seconds of notice before the expiry action, 0 = none
-    char notice_run[notice_run_size];  // run once when the notice is given; empty: none
-    int32_t dry_run;                  // non-zero: at expiry, say what would run and run nothing
+    int32_t disp_level = 1;         // 0 none, 1 watched parts, 2 all, 3 details
+    int32_t watch_roop = 1;         // > 0: keep watching after an expiry
+    int32_t disp_interval = 10;     // seconds between sampling passes
+    int32_t exfire_time = 600;      // idle seconds before the expiry action
+    int32_t check_interval = 60;    // seconds between idle/busy decisions
+    uint64_t rx_threshold = 1048576;  // bytes per check period, 0 = unwatched
+    uint64_t tx_threshold = 0;        // bytes per check period, 0 = unwatched
+    uint64_t read_threshold = 1024;   // KB per check period, 0 = unwatched
+    uint64_t write_threshold = 1024;  // KB per check period, 0 = unwatched
+    char command[command_size] = {};  // empty: sync x3, then shutdown -h now
+    int32_t counter_source = counter_source_commands;  // a counter_source_kind
+    char disk_prefixes[disk_prefixes_size] = "sd";      // comma-separated name prefixes of watched disks
+    // Confidence before acting: all off, so that nothing changes until asked for.
+    int32_t notice_time = 0;                  // seconds of notice before the expiry action, 0 = none
+    char notice_run[notice_run_size] = {};    // run once when the notice is given; empty: none
+    int32_t dry_run = 0;                      // non-zero: at expiry, say what would run and run nothing
 
     // Reports for people and for monitoring, both off while empty: the
     // status file rewritten after every check, and the metrics file in the
     // Prometheus text format for node_exporter's textfile collector.
-    char status_path[report_path_size];
-    char metrics_path[report_path_size];
+    char status_path[report_path_size] = {};
+    char metrics_path[report_path_size] = {};
 
     // Activity sources beside the counters and devices, each off by default.
-    int32_t user_sessions;                        // a user_sessions_kind
-    int32_t inhibitors;                           // 1: logind inhibitor locks make a check busy
-    char busy_processes[busy_processes_size];     // process names, shell wildcards allowed
-    int32_t cpu_threshold;                        // non-idle CPU percent, 0 = unwatched
-    char busy_ports[busy_ports_size];             // local TCP ports of connections that count
-    char busy_check[busy_check_size];             // run at each check, exit 0 = busy
-    char ignore_interfaces[ignore_interfaces_size];  // interface patterns no source records
+    int32_t user_sessions = user_sessions_off;            // a user_sessions_kind
+    int32_t inhibitors = 0;                                // 1: logind inhibitor locks make a check busy
+    char busy_processes[busy_processes_size] = {};        // process names, shell wildcards allowed
+    int32_t cpu_threshold = 0;                             // non-idle CPU percent, 0 = unwatched
+    char busy_ports[busy_ports_size] = {};                // local TCP ports of connections that count
+    char busy_check[busy_check_size] = {};                // run at each check, exit 0 = busy
+    char ignore_interfaces[ignore_interfaces_size] = {};  // interface patterns no source records
 
     // Minutes of calibration instead of watching (command line only); 0: watch.
-    int32_t calibrate_minutes;
+    int32_t calibrate_minutes = 0;
 };
 
 extern settings_record settings;
