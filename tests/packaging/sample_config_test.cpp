@@ -10,6 +10,7 @@
 
 #include "config/config_file.h"
 #include "config/config_helpers.h"
+#include "config/setting_table.h"
 
 namespace {
 
@@ -49,39 +50,14 @@ TEST_F(SampleConfig, ActiveLinesGiveExactlyTheDefaultsSilently)
     EXPECT_EQ(device_data, nullptr);
 }
 
-// Every key of the configuration file, as a user writes it.
-const char* const config_keys[] = {
-    "COMMAND=", "FILE=", "DEVICE_NAME=",
-    "RX_THRESHOLD=", "RX_THRESHOLD_KB=", "RX_THRESHOLD_MB=",
-    "TX_THRESHOLD=", "TX_THRESHOLD_KB=", "TX_THRESHOLD_MB=",
-    "READ_THRESHOLD=", "READ_THRESHOLD_MB=", "WRITE_THRESHOLD=", "WRITE_THRESHOLD_MB=",
-    "EXFIRE_TIME=", "CHECK_INTERVAL=", "DISP_INTERVAL=", "DISP_LEVEL=",
-    "NOT_ROOP", "EVENT=", "COUNTER_SOURCE=", "DISK_PREFIXES=",
-    "NOTICE_TIME=", "NOTICE_RUN=", "DRY_RUN=",
-    "USER_SESSIONS=", "INHIBITORS=", "BUSY_PROCESSES=", "CPU_THRESHOLD=", "BUSY_PORTS=", "BUSY_CHECK=",
-    "IGNORE_INTERFACES=",
-    "STATUS_PATH=", "METRICS_PATH=",
-};
-
-// Every option, short and long, as roff writes it ("\-" for "-").
-const char* const options[] = {
-    "\\-c", "\\-\\-command", "\\-f", "\\-\\-file", "\\-dv", "\\-\\-device_name",
-    "\\-rx", "\\-\\-rx_threshold", "\\-rxk", "\\-\\-rx_threshold_kb", "\\-rxm",
-    "\\-\\-rx_threshold_mb", "\\-tx", "\\-\\-tx_threshold", "\\-txk", "\\-\\-tx_threshold_kb",
-    "\\-txm", "\\-\\-tx_threshold_mb", "\\-r", "\\-\\-read_threshold", "\\-rm",
-    "\\-\\-read_threshold_mb", "\\-w", "\\-\\-write_threshold", "\\-wm",
-    "\\-\\-write_threshold_mb", "\\-ex", "\\-\\-exfire_time", "\\-ci", "\\-\\-check_interval",
-    "\\-di", "\\-\\-disp_interval", "\\-l", "\\-\\-disp_level", "\\-so", "\\-\\-counter_source",
-    "\\-dp", "\\-\\-disk_prefixes", "\\-n", "\\-\\-not_roop", "\\-h", "\\-\\-help",
-    "\\-ev", "\\-\\-event",
-    "\\-nt", "\\-\\-notice_time", "\\-nr", "\\-\\-notice_run", "\\-dr", "\\-\\-dry_run",
-    "\\-cal", "\\-\\-calibrate",
-    "\\-us", "\\-\\-user_sessions", "\\-ib", "\\-\\-inhibitors", "\\-bp", "\\-\\-busy_processes",
-    "\\-cp", "\\-\\-cpu_threshold", "\\-pt", "\\-\\-busy_ports", "\\-bc", "\\-\\-busy_check",
-    "\\-ii", "\\-\\-ignore_interfaces",
-    "\\-sp", "\\-\\-status_path", "\\-mp", "\\-\\-metrics_path", "\\-st", "\\-\\-status",
-    "\\-t", "\\-\\-test_config", "\\-\\-version",
-};
+// An option as roff writes it ("\-" for "-").
+std::string roff_option(const char* option)
+{
+    std::string out;
+    for (const char* c = option; *c != '\0'; c++)
+        out += *c == '-' ? std::string("\\-") : std::string(1, *c);
+    return out;
+}
 
 TEST(Documentation, EveryConfigurationKeyIsInTheSampleAndBothFilePages)
 {
@@ -91,7 +67,10 @@ TEST(Documentation, EveryConfigurationKeyIsInTheSampleAndBothFilePages)
     ASSERT_FALSE(sample.empty());
     ASSERT_FALSE(page_en.empty());
     ASSERT_FALSE(page_ja.empty());
-    for (const char* key : config_keys) {
+    for (std::size_t i = 0; i < setting_table_size; i++) {
+        const char* key = setting_table[i].key;
+        if (key == nullptr)
+            continue;
         // The pages set each key in bold at the start of a line.
         const std::string bold = std::string(".B") + (std::strchr(key, '=') ? "I " : " ") + key;
         EXPECT_NE(sample.find(key), std::string::npos) << key;
@@ -106,7 +85,9 @@ TEST(Documentation, EveryOptionIsInBothProgramPages)
     const std::string page_ja = read_packaging_file("man/ja/lullwatcher.8");
     ASSERT_FALSE(page_en.empty());
     ASSERT_FALSE(page_ja.empty());
-    for (const char* option : options) {
+    for (std::size_t i = 0; i < 2 * setting_table_size; i++) {
+        const setting_descriptor& row = setting_table[i / 2];
+        const std::string option = roff_option(i % 2 == 0 ? row.short_option : row.long_option);
         // Each option heads a tagged paragraph: ".BR \-c ", " ..." lines.
         const std::string as_tag = std::string(".BR ") + option + " ";
         const std::string as_second = std::string("\", \" ") + option + " ";
