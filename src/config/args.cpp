@@ -17,11 +17,15 @@ void arg_refuse(const char* arg)
 
 namespace {
 
-// The parser's mode is the row whose value the next plain argument is;
-// nullptr: an event name (at the start, and once an option's value was
-// taken, so that "-ev" takes any number of them). A threshold row carries
-// its unit factor, so the mode stands for the multiplier too.
-using arg_mode = const setting_descriptor*;
+// The parser's mode is the row whose value the next plain argument is, and
+// the option as it was written; no row: an event name (at the start, and
+// once an option's value was taken, so that "-ev" takes any number of them).
+// A threshold row carries its unit factor, so the mode stands for the
+// multiplier too.
+struct arg_mode {
+    const setting_descriptor* row = nullptr;
+    const char* option = nullptr;
+};
 
 // Handles an option. Returns -1 when parsing ends here.
 int arg_option(const char* arg, arg_mode& mode)
@@ -33,27 +37,30 @@ int arg_option(const char* arg, arg_mode& mode)
     }
     if (row->flag != nullptr)
         return row->flag(*row);  // the pending mode stays
-    mode = row;
+    mode = {row, arg};
     return 0;
 }
 
 // Takes the value of the pending option. Returns -1 when parsing ends here.
 int arg_value(const char* arg, arg_mode& mode)
 {
-    const setting_descriptor* row = mode;
-    if (row == nullptr) {
+    const arg_mode taken = mode;
+    if (taken.row == nullptr) {
         add_device_by_event_name(arg);
         return 0;
     }
-    mode = nullptr;
-    return row->arg(*row, arg);
+    mode = {};
+    const int result = taken.row->arg(*taken.row, arg);
+    if (result == 0 && taken.row->warn != nullptr)
+        taken.row->warn(*taken.row, taken.option, arg, false);
+    return result;
 }
 
 }  // namespace
 
 int arg_anal(int argc, char** argv)
 {
-    arg_mode mode = nullptr;
+    arg_mode mode;
     for (int i = 1; i < argc; i++) {
         const char* arg = argv[i];
         const int result = arg[0] == '-' ? arg_option(arg, mode) : arg_value(arg, mode);
@@ -61,8 +68,8 @@ int arg_anal(int argc, char** argv)
             return result < 0 ? -1 : result;
     }
     // Calibration without its minutes would start watching instead.
-    if (mode != nullptr && mode->needs_value) {
-        arg_refuse(mode->short_option);
+    if (mode.row != nullptr && mode.row->needs_value) {
+        arg_refuse(mode.row->short_option);
         return -1;
     }
     return 0;

@@ -84,8 +84,14 @@ void config_bad_value(const char* line)
 
 void config_key_apply(const setting_descriptor& row, const char* value, const char* line)
 {
-    if (!row.file(row, value))
+    if (!row.file(row, value)) {
         config_bad_value(line);
+        return;
+    }
+    if (row.warn != nullptr) {
+        const std::string key(row.key, strcspn(row.key, "="));
+        row.warn(row, key.c_str(), value, true);
+    }
 }
 
 // What a line led to.

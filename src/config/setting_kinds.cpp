@@ -9,6 +9,7 @@
 #include "base/config_line.h"
 #include "base/journal.h"
 #include "base/settings.h"
+#include "base/text_escape.h"
 #include "config/args.h"
 #include "config/config_file.h"
 #include "config/config_values.h"
@@ -33,6 +34,15 @@ bool threshold_take(const setting_descriptor& row, const char* value)
 bool minutes_take(const setting_descriptor& row, const char* value)
 {
     config_set_minutes(row.number, value);
+    return true;
+}
+
+// 0 switches it off.
+bool minutes_or_off_take(const setting_descriptor& row, const char* value)
+{
+    const int32_t minutes = config_signed(value);
+    if (minutes >= 0)
+        *row.number = config_minutes_to_seconds(minutes);
     return true;
 }
 
@@ -219,6 +229,60 @@ int version_flag(const setting_descriptor&)
     version_print();
     arg_exit_status = 0;
     return arg_finished;
+}
+
+// Warnings on numbers: the conversions stay as they are (files and scripts
+// rely on them), but a value that was no number, or was ignored, is named,
+// so that a typo does not silently stop the watching.
+
+namespace {
+
+// Whether text is a plain whole number: blanks, an optional sign (a minus
+// only where signed), digits, blanks (a carriage return too).
+bool plain_number(std::string_view text, bool sign_allowed)
+{
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    std::size_t i = 0;
+    while (i < text.size() && blank(text[i]))
+        i++;
+    if (i < text.size() && (text[i] == '+' || (sign_allowed && text[i] == '-')))
+        i++;
+    const std::size_t digits = i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+        i++;
+    if (i == digits || i - digits > 18)  // no digits, or too many to be meant
+        return false;
+    while (i < text.size() && blank(text[i]))
+        i++;
+    return i == text.size();
+}
+
+}  // namespace
+
+void threshold_warn(const setting_descriptor& row, const char* name, const char* value, bool)
+{
+    if (plain_number(value, false))
+        return;
+    const uint64_t taken = *row.threshold;
+    const std::string as = taken == 0 ? "0（未監視）" : std::to_string(taken) + " ";
+    printf("%s警告：%s の値「%s」は数値ではありません。%sとみなします。\n", journal_prefix(journal_warning), name,
+           text_escape(value).c_str(), as.c_str());
+}
+
+void time_warn(const setting_descriptor& row, const char* name, const char* value, bool from_file)
+{
+    // The file takes any display level, the notice time 0 too; elsewhere
+    // only values above 0 are taken.
+    const bool any = from_file && row.file == level_file;
+    const int32_t least = row.take == minutes_or_off_take ? 0 : 1;
+    const int32_t read = config_signed(value);
+    const char* const mark = journal_prefix(journal_warning);
+    if (!any && read < least)
+        printf("%s警告：%s の値「%s」は 0 より大きい整数ではないため無視します。\n", mark, name,
+               text_escape(value).c_str());
+    else if (!plain_number(value, true))
+        printf("%s警告：%s の値「%s」は数値ではありません。%d とみなします。\n", mark, name, text_escape(value).c_str(),
+               read);
 }
 
 // "-t": the values in the file's units.

@@ -94,7 +94,7 @@ constexpr setting_descriptor setting_table[] = {
         {"\t-dp [prefix,...], --disk_prefixes [prefix,...]",
          "\t\t監視するディスク名の先頭部分をカンマ区切りで指定します。\n\t\t指定しない場合は「sd」です。例：sd,nvme,vd,mmcblk,md"}),
     // A notice before acting, a dry run, and calibration instead of watching.
-    minutes_row("NOTICE_TIME=", "-nt", "--notice_time", &settings.notice_time,
+    minutes_or_off_row("NOTICE_TIME=", "-nt", "--notice_time", &settings.notice_time,
         {"\t-nt [minute], --notice_time [minute]",
          "\t\t満了処理の何分前に予告するかを分単位で指定します。\n\t\t指定しない場合は0（予告なし）です。満了時間より短くしてください。"}),
     command_row("NOTICE_RUN=", "-nr", "--notice_run", settings.notice_run,

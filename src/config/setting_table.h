@@ -47,6 +47,10 @@ struct setting_descriptor {
 
     // "-t": prints the setting as a file line; nullptr: prints nothing.
     void (*print)(const setting_descriptor& row);
+    // Numbers: after the value was applied, one warning line naming the key
+    // or option (name) when the value was no plain number or was ignored;
+    // nullptr for other rows. from_file: the file's own rule for the value.
+    void (*warn)(const setting_descriptor& row, const char* name, const char* value, bool from_file);
     setting_help help;
 
     // Where the value goes, as the row's kind needs.

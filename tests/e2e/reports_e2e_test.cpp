@@ -68,7 +68,7 @@ TEST(ReportsE2E, TestConfigPrintsWhatAStartWouldTakeAndStartsNothing)
                        "/run/lullwatcher/status"),
          0},
         {"traps", {"-f", traps, "--test_config"}, "",
-         file_settings(defaults,
+         "警告：RX_THRESHOLD の値「1k」は数値ではありません。1 とみなします。\n" + file_settings(defaults,
                        "RX_THRESHOLD=1\nTX_THRESHOLD=2048\nREAD_THRESHOLD=1024\nWRITE_THRESHOLD=1024\n"
                        "EXFIRE_TIME=30\nCHECK_INTERVAL=60\nDISP_INTERVAL=10\n",
                        "COUNTER_SOURCE=command\nDISK_PREFIXES=sd\n", "off", "off"),
