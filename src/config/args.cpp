@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "base/journal.h"
+#include "config/config_file.h"
 #include "config/setting_kinds.h"
 #include "config/setting_table.h"
 #include "devices/registry.h"
@@ -73,6 +74,22 @@ int arg_anal(int argc, char** argv)
         return -1;
     }
     return 0;
+}
+
+std::string arg_language_scan(int argc, char** argv)
+{
+    std::string chosen;
+    for (int i = 1; i + 1 < argc; i++) {
+        const setting_descriptor* row = argv[i][0] == '-' ? setting_option_find(argv[i]) : nullptr;
+        if (row == nullptr || argv[i + 1][0] == '-')
+            continue;
+        std::string in_file;
+        if (row == &setting_language_row())
+            chosen = argv[i + 1];
+        else if (row->hands_over && config_language_scan(argv[i + 1], in_file) && !in_file.empty())
+            chosen = in_file;
+    }
+    return chosen;
 }
 
 int arg_test_config_count(int argc, char** argv)

@@ -8,6 +8,7 @@
 
 #include "base/config_line.h"
 #include "base/journal.h"
+#include "base/messages.h"
 #include "base/settings.h"
 #include "base/text_escape.h"
 #include "config/args.h"
@@ -110,6 +111,12 @@ bool event_name_take(const setting_descriptor&, const char* value)
 {
     add_device_by_event_name(value);
     return true;
+}
+
+// A language without a catalog is refused.
+bool language_take(const setting_descriptor&, const char* value)
+{
+    return messages_choose(value);
 }
 
 // The file's values.
@@ -330,6 +337,11 @@ void path_print(const setting_descriptor& row)
 void expiry_command_print(const setting_descriptor& row)
 {
     config_line_print(row.key, expiry_action_text());
+}
+
+void language_print(const setting_descriptor& row)
+{
+    printf("%s%s\n", row.key, messages_language().c_str());
 }
 
 void not_roop_print(const setting_descriptor& row)

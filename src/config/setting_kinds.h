@@ -24,6 +24,7 @@ bool prefix_list_take(const setting_descriptor& row, const char* value);
 bool path_take(const setting_descriptor& row, const char* value);
 bool device_name_take(const setting_descriptor& row, const char* value);
 bool event_name_take(const setting_descriptor& row, const char* value);
+bool language_take(const setting_descriptor& row, const char* value);
 
 bool word_file(const setting_descriptor& row, const char* value);
 bool level_file(const setting_descriptor& row, const char* value);
@@ -54,6 +55,7 @@ void text_print(const setting_descriptor& row);
 void path_print(const setting_descriptor& row);
 void expiry_command_print(const setting_descriptor& row);
 void not_roop_print(const setting_descriptor& row);
+void language_print(const setting_descriptor& row);
 
 // "off" and "on", for the values 0 and 1.
 extern const char* const on_off_words[];
@@ -211,6 +213,18 @@ constexpr setting_descriptor switch_row(const char* key, const char* short_optio
 {
     setting_descriptor row = on_off_row(key, short_option, long_option, setting, help);
     row.flag = switch_on_flag;
+    return row;
+}
+
+// The language of the messages, by name ("ja", "en"); the file's value
+// without blanks or a carriage return around it.
+constexpr setting_descriptor language_row(const char* key, const char* short_option, const char* long_option,
+                                          const setting_help& help)
+{
+    setting_descriptor row = value_row(key, short_option, long_option, language_take, help);
+    row.file_text = true;
+    row.file = word_file;
+    row.print = language_print;
     return row;
 }
 

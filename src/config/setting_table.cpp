@@ -145,6 +145,9 @@ constexpr setting_descriptor setting_table[] = {
     flag_row(nullptr, "--version", "--version", version_flag, nullptr,
         {"\t--version",
          "\t\tバージョンを表示して終了します。"}),
+    language_row("MESSAGES=", "-ms", "--messages",
+        {"\t-ms [ja|en], --messages [ja|en]",
+         "\t\t表示する言語を指定します。ja:日本語（既定）、en:英語"}),
 };
 
 const std::size_t setting_table_size = sizeof setting_table / sizeof setting_table[0];
@@ -200,6 +203,18 @@ const setting_descriptor* setting_option_find(const char* arg)
         }
     }
     return nullptr;
+}
+
+const setting_descriptor& setting_language_row()
+{
+    static const setting_descriptor* row = [] {
+        for (const setting_descriptor& r : setting_table) {
+            if (r.take == language_take)
+                return &r;
+        }
+        return &setting_table[0];  // never: the table holds the row
+    }();
+    return *row;
 }
 
 void test_config_print()

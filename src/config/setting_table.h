@@ -79,6 +79,9 @@ const setting_descriptor* setting_key_find(const char* line, const char** value)
 // nullptr when no row matches.
 const setting_descriptor* setting_option_find(const char* arg);
 
+// The row of the messages' language (MESSAGES=, -ms).
+const setting_descriptor& setting_language_row();
+
 // True for rows whose file value is text taken as it stands (no number).
 inline bool setting_takes_text(const setting_descriptor& row)
 {
