@@ -16,7 +16,9 @@
 #include <unistd.h>
 
 #include "activity/ping_hosts.h"
+#include "base/settings.h"
 #include "base/stop.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -118,6 +120,42 @@ TEST(PingHosts, LoopbackAnswersTheDroppedAddressDoesNotAndNamesMustResolve)
     if (!why.empty())
         GTEST_SKIP() << why;
     ping_hosts_reset();
+}
+
+// The source's check over a run of checks, its health carried from row to
+// row: an answer, a name that does not resolve (one warning), recovery.
+TEST(PingCheck, AnsweringHostsAndOneWarningPerFailure)
+{
+    reset_program_state();
+    stop_wake_open();
+    const std::string why = in_private_network([] {
+        const std::string failing = "127.0.0.1,lw-no-such-host.invalid";
+        const struct {
+            std::string hosts;
+            strings reasons;
+            const char* message;
+            std::string output;
+        } cases[] = {
+            {"127.0.0.1", {"ping:127.0.0.1"}, "(応答ホストあり)", ""},
+            {failing, {"ping:error"}, "(確認不可)", "警告：pingの応答（lw-no-such-host.invalid（名前を解決できません："},
+            {failing, {"ping:error"}, "(確認不可)", ""},
+            {"127.0.0.1", {"ping:127.0.0.1"}, "(応答ホストあり)", "回復：pingの応答（127.0.0.1）を再び確認できます。\n"},
+        };
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.hosts);
+            snprintf(settings.ping_hosts, sizeof settings.ping_hosts, "%s", c.hosts.c_str());
+            activity_check check;
+            const std::string output = capture_stdout([&] { ping_check(check); });
+            EXPECT_EQ(check.busy, !c.reasons.empty());
+            EXPECT_EQ(reason_tokens(check.reasons), c.reasons);
+            EXPECT_EQ(check.message, c.message);
+            EXPECT_EQ(output.substr(0, c.output.size()), c.output);
+            EXPECT_EQ(output.empty(), c.output.empty());
+        }
+    });
+    reset_program_state();
+    if (!why.empty())
+        GTEST_SKIP() << why;
 }
 
 }  // namespace
