@@ -1,6 +1,7 @@
 // What one look at a source outside the program gave: whether it could
-// answer at all (or was cut short by a stop request), and the names of what it found (clients holding a file
-// open, hosts that answered). The caller turns these into its verdict.
+// answer at all (or was cut short by a stop request), and the names of
+// what it found (clients holding a file open, hosts that answered). The
+// caller turns these into its verdict.
 #pragma once
 
 #include <string>
