@@ -13,11 +13,15 @@
 #include <vector>
 
 #include "activity/host_lookup.h"
+#include "activity/source_report.h"
 #include "base/name_list.h"
+#include "base/settings.h"
 #include "base/stop.h"
 
 int ping_wait_ms = ping_wait_ms_default;
 int ping_resolve_ms = ping_resolve_ms_default;
+
+source_health ping_health;
 
 namespace {
 
@@ -201,7 +205,9 @@ void answers_wait(const echo_socket (&sockets)[2], const std::vector<echo_reques
 
 }  // namespace
 
-source_scan ping_hosts_scan(std::string_view list)
+namespace {
+
+source_scan hosts_ping(std::string_view list)
 {
     source_scan scan;
     std::vector<std::string> hosts;
@@ -245,9 +251,33 @@ source_scan ping_hosts_scan(std::string_view list)
     return scan;
 }
 
+}  // namespace
+
+source_scan ping_hosts_scan(std::string_view list)
+{
+    source_scan scan = hosts_ping(list);
+    scan.abandoned = stop_requested();
+    return scan;
+}
+
+void ping_check(activity_check& check)
+{
+    if (settings.ping_hosts[0] == '\0')
+        return;
+    const source_scan scan = ping_hosts_scan(settings.ping_hosts);
+    if (scan.abandoned)
+        return;
+    source_findings found;
+    for (const std::string& host : scan.names)
+        findings_add(found, host);
+    const std::string what = "pingの応答（" + (scan.answered ? std::string(settings.ping_hosts) : scan.failure) + "）";
+    source_report(check, ping_health, scan.answered, found, what.c_str(), "(応答ホストあり)", "ping");
+}
+
 void ping_hosts_reset()
 {
     ping_wait_ms = ping_wait_ms_default;
     ping_resolve_ms = ping_resolve_ms_default;
+    ping_health = {};
     host_lookups_forget();
 }

@@ -7,6 +7,8 @@
 #include <string_view>
 
 #include "activity/source_scan.h"
+#include "base/activity.h"
+#include "base/source_table.h"
 
 constexpr int ping_wait_ms_default = 1000;
 constexpr int ping_resolve_ms_default = 2000;
@@ -20,9 +22,15 @@ extern int ping_resolve_ms;  // for the names, in all
 // only with the identifier and sequence number of a request of this call,
 // from the address that request went to. Not answered when a name cannot
 // be resolved in time, or no socket can be opened for any address of a
-// host. A stop request ends every wait at once: the call then answers with
-// what it has.
+// host. A stop request ends every wait at once: the call is then
+// abandoned.
 source_scan ping_hosts_scan(std::string_view hosts);
 
-// Puts the waits back and frees what lookups had been left running.
+// Busy with "(応答ホストあり)" and "ping:HOST" per host of
+// settings.ping_hosts that answered; off while the list is empty.
+void ping_check(activity_check& check);
+extern source_health ping_health;
+
+// Puts the waits back, forgets a failure and frees what lookups had been
+// left running.
 void ping_hosts_reset();

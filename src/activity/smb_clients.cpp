@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 #include <string>
+#include <sys/wait.h>
 
 #include "base/child.h"
 
@@ -115,33 +116,46 @@ bool parse_smbstatus_json(std::string_view text, source_scan& scan)
 
 namespace {
 
-// One run of `smbstatus --json` within the deadline and the output cap.
-child_result smbstatus_run(std::string& output)
+// What failed when smbstatus did not end well, or empty when it did.
+std::string smbstatus_failure(const child_outcome& outcome)
 {
-    static const char* const argv[] = {"smbstatus", "--json", nullptr};
-    static const char* const no_change[] = {nullptr};
-    return child_capture(argv, no_change, {smbstatus_deadline_ms, smbstatus_output_cap}, output);
+    const std::string name = "smbstatus --json";
+    switch (outcome.result) {
+    case child_not_started:
+        return name + "（起動できません）";
+    case child_timed_out:
+        return name + "（" + std::to_string(smbstatus_deadline_ms / 1000) + "秒以内に終わりません）";
+    case child_too_much:
+        return name + "（出力が大きすぎます）";
+    case child_stopped:
+    case child_done:
+        break;
+    }
+    if (WIFSIGNALED(outcome.status))
+        return name + "（シグナル " + std::to_string(WTERMSIG(outcome.status)) + " で終了）";
+    if (!WIFEXITED(outcome.status) || WEXITSTATUS(outcome.status) != 0)
+        return name + "（終了ステータス " + std::to_string(WEXITSTATUS(outcome.status)) + "）";
+    return {};
 }
 
 }  // namespace
 
 source_scan smb_clients_scan()
 {
-    source_scan scan;
+    static const char* const argv[] = {"smbstatus", "--json", nullptr};
+    child_spec job;
+    job.argv = argv;
+    job.deadline_ms = smbstatus_deadline_ms;
+    job.output_cap = smbstatus_output_cap;
     std::string output;
-    switch (smbstatus_run(output)) {
-    case child_not_started:
-        scan.failure = "smbstatus --json（起動できません）";
+    const child_outcome outcome = child_run(job, &output);
+    source_scan scan;
+    scan.abandoned = outcome.result == child_stopped;
+    scan.failure = smbstatus_failure(outcome);
+    // A listing printed before a failure may be cut short: only a
+    // successful run answers.
+    if (scan.abandoned || !scan.failure.empty())
         return scan;
-    case child_timed_out:
-        scan.failure = "smbstatus --json（" + std::to_string(smbstatus_deadline_ms / 1000) + "秒以内に終わりません）";
-        return scan;
-    case child_too_much:
-        scan.failure = "smbstatus --json（出力が大きすぎます）";
-        return scan;
-    case child_done:
-        break;
-    }
     scan.answered = parse_smbstatus_json(output, scan);
     if (!scan.answered) {
         scan.names.clear();

@@ -23,8 +23,9 @@ constexpr std::size_t smbstatus_output_cap = 16 << 20;
 bool parse_smbstatus_json(std::string_view text, source_scan& scan);
 
 // Runs `smbstatus --json` and names the clients holding a file open. Not
-// answered when smbstatus is not on PATH, fails, overruns its deadline or
-// its output cap, or prints what cannot be read.
+// answered when smbstatus is not on PATH, ends with a status other than 0
+// or by a signal, overruns its deadline or its output cap, or prints what
+// cannot be read; abandoned when a stop request ended the wait.
 source_scan smb_clients_scan();
 
 // Puts the deadline back.

@@ -1,6 +1,7 @@
 // What one look at a source outside the program gave: whether it could
-// answer at all, and the names of what it found (clients holding a file
-// open, hosts that answered). The caller turns these into its verdict.
+// answer at all (or was cut short by a stop request), and the names of
+// what it found (clients holding a file open, hosts that answered). The
+// caller turns these into its verdict.
 #pragma once
 
 #include <string>
@@ -8,6 +9,7 @@
 
 struct source_scan {
     bool answered = false;
+    bool abandoned = false;          // a stop request cut it short: nothing to report
     std::string failure;             // when not answered: what failed, for the warning line
     std::vector<std::string> names;  // each once, in the order found
 };

@@ -15,6 +15,7 @@ constexpr std::size_t busy_processes_size = 512;    // comma-separated name patt
 constexpr std::size_t busy_ports_size = 256;        // comma-separated TCP ports
 constexpr std::size_t busy_check_size = 512;        // check command, 511 bytes + NUL
 constexpr std::size_t ignore_interfaces_size = 256; // comma-separated interface patterns
+constexpr std::size_t ping_hosts_size = 512;        // comma-separated host names or addresses
 
 // Where the samplers read the traffic and disk counters.
 enum counter_source_kind : int32_t {
@@ -27,6 +28,13 @@ enum user_sessions_kind : int32_t {
     user_sessions_off = 0,
     user_sessions_any = 1,     // any session of class "user"
     user_sessions_active = 2,  // only such sessions that are not idle
+};
+
+// The file servers whose clients holding a file open count, as bits of
+// settings.share_clients, in the order of their words ("smb", "nfs").
+enum share_clients_bits : int32_t {
+    share_clients_smb = 1,
+    share_clients_nfs = 2,
 };
 
 // Each field holds its default; a new setting is one field here.
@@ -62,6 +70,8 @@ struct settings_record {
     char busy_ports[busy_ports_size] = {};                // local TCP ports of connections that count
     char busy_check[busy_check_size] = {};                // run at each check, exit 0 = busy
     char ignore_interfaces[ignore_interfaces_size] = {};  // interface patterns no source records
+    int32_t share_clients = 0;                             // share_clients_bits; 0 = unwatched
+    char ping_hosts[ping_hosts_size] = {};                // hosts whose answer to a ping counts
 
     // Minutes of calibration instead of watching (command line only); 0: watch.
     int32_t calibrate_minutes = 0;

@@ -1,5 +1,6 @@
 #include "config/setting_kinds.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -9,6 +10,7 @@
 #include "base/config_line.h"
 #include "base/journal.h"
 #include "base/messages.h"
+#include "base/name_list.h"
 #include "base/settings.h"
 #include "base/text_escape.h"
 #include "config/args.h"
@@ -74,6 +76,29 @@ bool word_take(const setting_descriptor& row, const char* value)
         }
     }
     return false;
+}
+
+// Every item must be one of the words: a misspelt one would leave a
+// source off unseen.
+bool word_set_take(const setting_descriptor& row, const char* value)
+{
+    const std::string_view list(value);
+    int32_t bits = 0;
+    std::size_t items = 0;
+    bool known = true;
+    for_each_list_item(list, [&](std::string_view item) {
+        int32_t i = 0;
+        while (row.words[i] != nullptr && item != row.words[i])
+            i++;
+        known = known && row.words[i] != nullptr;
+        bits |= int32_t{1} << i;
+        items++;
+    });
+    const bool none = list.empty() || list == "off";
+    if (!none && (!known || items != static_cast<std::size_t>(std::count(list.begin(), list.end(), ',')) + 1))
+        return false;
+    *row.number = none ? 0 : bits;
+    return true;
 }
 
 bool text_take(const setting_descriptor& row, const char* value)
@@ -317,6 +342,15 @@ void word_print(const setting_descriptor& row)
         count++;
     const int32_t value = *row.number;
     printf("%s%s\n", row.key, row.words[value >= 0 && value < count ? value : 0]);
+}
+
+void word_set_print(const setting_descriptor& row)
+{
+    std::string words;
+    for (int32_t i = 0; row.words[i] != nullptr; i++)
+        if ((*row.number >> i & 1) != 0)
+            words += (words.empty() ? "" : ",") + std::string(row.words[i]);
+    printf("%s%s\n", row.key, words.empty() ? "off" : words.c_str());
 }
 
 void on_off_print(const setting_descriptor& row)

@@ -17,6 +17,7 @@ bool positive_take(const setting_descriptor& row, const char* value);
 bool count_take(const setting_descriptor& row, const char* value);
 bool percent_take(const setting_descriptor& row, const char* value);
 bool word_take(const setting_descriptor& row, const char* value);
+bool word_set_take(const setting_descriptor& row, const char* value);
 bool text_take(const setting_descriptor& row, const char* value);
 bool name_list_take(const setting_descriptor& row, const char* value);
 bool port_list_take(const setting_descriptor& row, const char* value);
@@ -50,6 +51,7 @@ void threshold_print(const setting_descriptor& row);
 void minutes_print(const setting_descriptor& row);
 void number_print(const setting_descriptor& row);
 void word_print(const setting_descriptor& row);
+void word_set_print(const setting_descriptor& row);
 void on_off_print(const setting_descriptor& row);
 void text_print(const setting_descriptor& row);
 void path_print(const setting_descriptor& row);
@@ -195,6 +197,18 @@ constexpr setting_descriptor word_row(const char* key, const char* short_option,
     row.words = words;
     row.file_text = true;
     row.file = word_file;
+    return row;
+}
+
+// Any of words, comma-separated in any order, held as bits (the first word
+// bit 0); "off" or an empty value: none. The file's value without blanks
+// or a carriage return around it.
+constexpr setting_descriptor word_set_row(const char* key, const char* short_option, const char* long_option,
+                                          int32_t* setting, const char* const* words, const setting_help& help)
+{
+    setting_descriptor row = word_row(key, short_option, long_option, setting, words, help);
+    row.take = word_set_take;
+    row.print = word_set_print;
     return row;
 }
 

@@ -16,6 +16,8 @@ constexpr uint64_t mb = 1048576;
 // user_sessions_kind.
 constexpr const char* counter_source_words[] = {"command", "kernel", nullptr};
 constexpr const char* user_sessions_words[] = {"off", "any", "active", nullptr};
+// The bits of share_clients_bits, in order.
+constexpr const char* share_clients_words[] = {"smb", "nfs", nullptr};
 
 }  // namespace
 
@@ -145,6 +147,13 @@ constexpr setting_descriptor setting_table[] = {
     flag_row(nullptr, "--version", "--version", version_flag, nullptr,
         {"\t--version",
          "\t\tバージョンを表示して終了します。"}),
+    // Clients of the file servers and hosts on the network as activity.
+    word_set_row("SHARE_CLIENTS=", "-sc", "--share_clients", &settings.share_clients, share_clients_words,
+        {"\t-sc [smb,nfs|off], --share_clients [smb,nfs|off]",
+         "\t\tこのファイル共有（smb、nfs、カンマ区切り）でクライアントがファイルを\n\t\t開いている間は使用中とみなします。指定しない場合は off です。"}),
+    name_list_row("PING_HOSTS=", "-ph", "--ping_hosts", settings.ping_hosts,
+        {"\t-ph [host,...], --ping_hosts [host,...]",
+         "\t\tこのホスト（名前かアドレス、カンマ区切り）のどれかがpingに応答する\n\t\t間は使用中とみなします。例：desktop.lan,192.168.1.20"}),
     language_row("MESSAGES=", "-ms", "--messages",
         {"\t-ms [ja|en], --messages [ja|en]",
          "\t\t表示する言語を指定します。ja:日本語（既定）、en:英語"}),

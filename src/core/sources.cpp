@@ -6,8 +6,10 @@
 #include "activity/busy_check.h"
 #include "activity/cpu.h"
 #include "activity/logind.h"
+#include "activity/ping_hosts.h"
 #include "activity/ports.h"
 #include "activity/processes.h"
+#include "activity/share_clients.h"
 #include "base/settings.h"
 #include "base/source_table.h"
 #include "base/stop.h"
@@ -36,6 +38,10 @@ const source_row source_table[] = {
      nullptr, nullptr, calibrate_verdict},
     {"check", [] { return settings.busy_check[0] != '\0'; }, busy_command_check, busy_command_reset,
      &busy_check_health, nullptr, nullptr, nullptr, nullptr, calibrate_verdict},
+    {"share", [] { return settings.share_clients != 0; }, share_check, share_reset, &share_health, nullptr, nullptr,
+     nullptr, nullptr, calibrate_verdict},
+    {"ping", [] { return settings.ping_hosts[0] != '\0'; }, ping_check, ping_hosts_reset, &ping_health, nullptr,
+     nullptr, nullptr, nullptr, calibrate_verdict},
 };
 
 const std::size_t source_table_size = sizeof source_table / sizeof source_table[0];

@@ -16,7 +16,9 @@
 #include <unistd.h>
 
 #include "activity/ping_hosts.h"
+#include "base/settings.h"
 #include "base/stop.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -73,6 +75,16 @@ TEST(PingHosts, LoopbackAnswersTheDroppedAddressDoesNotAndNamesMustResolve)
 {
     stop_wake_open();
     const std::string why = in_private_network([] {
+        activity_check check;
+        strcpy(settings.ping_hosts, "127.0.0.1");
+        ping_check(check);
+        EXPECT_EQ(reason_tokens(check.reasons), strings{"ping:127.0.0.1"});
+        EXPECT_EQ(check.message, "(応答ホストあり)");
+        strcpy(settings.ping_hosts, "lw-no-such-host.invalid");
+        check = {};
+        EXPECT_EQ(capture_stdout([&] { ping_check(check); }).rfind("警告：pingの応答（lw-no-such-host.invalid（", 0), 0u);
+        EXPECT_EQ(reason_tokens(check.reasons), strings{"ping:error"});
+        settings_reset();
         const bool v6 = ipv6_loopback();
         const std::string answering = v6 ? "127.0.0.1, ::1, localhost" : "127.0.0.1, localhost";
         const strings answered = v6 ? strings{"127.0.0.1", "::1", "localhost"} : strings{"127.0.0.1", "localhost"};

@@ -7,9 +7,12 @@
 #include <cstdlib>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "activity/nfs_clients.h"
+#include "activity/share_clients.h"
 #include "activity/smb_clients.h"
+#include "base/settings.h"
 #include "support/test_support.h"
 
 namespace {
@@ -122,6 +125,46 @@ TEST(NfsClients, CurrentClientsWithAnOpenFileByAddress)
     EXPECT_TRUE(scan.answered);
     EXPECT_EQ(scan.names, (strings{"192.168.122.36", "2001:db8::5", "unknown"}));
     nfs_clients_reset();
+}
+
+// The check over a run of checks: one warning per failure, one recovery line.
+TEST(ShareCheck, OpenFilesByProtocolAndOneWarningPerFailure)
+{
+    reset_program_state();
+    settings.disp_level = 2;
+    temp_dir bin;
+    const struct {
+        int32_t protocols;
+        const char* smbstatus;
+        strings reasons;
+        const char* message;
+        std::string output;  // its start, or nothing
+    } cases[] = {
+        {share_clients_smb, SMB_FIXTURE("file-open-read"), {"share:smb:127.0.0.1"},
+         "(共有ファイル使用中:smb:127.0.0.1)", ""},
+        {share_clients_smb, "echo '{\"open_files\": {}}'; exit 1\n", {"share:error"}, "(確認不可:share)",
+         "警告：共有ファイルの使用（smbstatus --json（終了ステータス 1））を確認できません。"},
+        {share_clients_smb, "exit 1\n", {"share:error"}, "(確認不可:share)", ""},
+        {share_clients_smb, SMB_FIXTURE("session-no-open-file"), {}, "",
+         "回復：共有ファイルの使用（smb）を再び確認できます。\n"},
+        {0, FAKE_RUN_COUNT, {}, "", ""},  // off: smbstatus is never run
+    };
+    const std::string path = getenv("PATH");
+    setenv("PATH", bin.path.c_str(), 1);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.smbstatus);
+        write_script(bin, "smbstatus", c.smbstatus);
+        settings.share_clients = c.protocols;
+        activity_check check;
+        const std::string output = capture_stdout([&] { share_check(check); });
+        EXPECT_EQ(reason_tokens(check.reasons), c.reasons);
+        EXPECT_EQ(check.busy, !c.reasons.empty());
+        EXPECT_EQ(check.message, c.message);
+        EXPECT_TRUE(c.output.empty() ? output.empty() : output.rfind(c.output, 0) == 0) << output;
+    }
+    setenv("PATH", path.c_str(), 1);
+    EXPECT_NE(access((bin.path + "/smbstatus.count").c_str(), F_OK), 0);
+    reset_program_state();
 }
 
 }  // namespace

@@ -210,6 +210,9 @@ TEST_F(ConfigLines, ActivitySources)
          [](settings_record& s) { strcpy(s.busy_check, "pgrep -x 'rsync' >/dev/null"); }, ""},
         {"IGNORE_INTERFACES=lo,veth*,docker*,br-*\n",
          [](settings_record& s) { strcpy(s.ignore_interfaces, "lo,veth*,docker*,br-*"); }, ""},
+        {"SHARE_CLIENTS= nfs, smb\r\n", [](settings_record& s) { s.share_clients = 3; }, ""},
+        {"SHARE_CLIENTS=smb,,nfs\n", nullptr, bad("SHARE_CLIENTS=smb,,nfs")},
+        {"PING_HOSTS=tv,,pc\n", nullptr, bad("PING_HOSTS=tv,,pc")},
         // Earlier keys win within a line, as for every key.
         {"BUSY_CHECK=grep -q x /etc/COMMAND=y\n", [](settings_record& s) { strcpy(s.command, "y"); },
          "コマンド設定：y\n"},
