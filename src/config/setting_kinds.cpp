@@ -5,8 +5,10 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/config_line.h"
+#include "base/day_time.h"
 #include "base/journal.h"
 #include "base/settings.h"
 #include "base/text_escape.h"
@@ -110,6 +112,29 @@ bool event_name_take(const setting_descriptor&, const char* value)
 {
     add_device_by_event_name(value);
     return true;
+}
+
+bool day_minutes_take(const setting_descriptor& row, const char* value)
+{
+    const std::size_t length = strlen(value);
+    if (length == 0 || length > 4)
+        return false;
+    int32_t minutes = 0;
+    for (const char* c = value; *c != '\0'; c++) {
+        if (*c < '0' || *c > '9')
+            return false;
+        minutes = minutes * 10 + (*c - '0');
+    }
+    if (minutes < 1 || minutes > 1440)
+        return false;
+    *row.number = minutes * 60;
+    return true;
+}
+
+bool day_times_take(const setting_descriptor& row, const char* value)
+{
+    std::vector<day_time> times;
+    return parse_day_times(value, times) && config_set_text(value, row.text, row.size);
 }
 
 // The file's values.
@@ -330,6 +355,18 @@ void path_print(const setting_descriptor& row)
 void expiry_command_print(const setting_descriptor& row)
 {
     config_line_print(row.key, expiry_action_text());
+}
+
+// Printed only while one of them is set, so that "-t" reads as before on a
+// machine that does not use them.
+void wake_print(const setting_descriptor& row)
+{
+    if (!wake_settings_on())
+        return;
+    if (row.text != nullptr)
+        text_print(row);
+    else
+        minutes_print(row);
 }
 
 void not_roop_print(const setting_descriptor& row)

@@ -24,6 +24,8 @@ bool prefix_list_take(const setting_descriptor& row, const char* value);
 bool path_take(const setting_descriptor& row, const char* value);
 bool device_name_take(const setting_descriptor& row, const char* value);
 bool event_name_take(const setting_descriptor& row, const char* value);
+bool day_minutes_take(const setting_descriptor& row, const char* value);
+bool day_times_take(const setting_descriptor& row, const char* value);
 
 bool word_file(const setting_descriptor& row, const char* value);
 bool level_file(const setting_descriptor& row, const char* value);
@@ -54,6 +56,7 @@ void text_print(const setting_descriptor& row);
 void path_print(const setting_descriptor& row);
 void expiry_command_print(const setting_descriptor& row);
 void not_roop_print(const setting_descriptor& row);
+void wake_print(const setting_descriptor& row);
 
 // "off" and "on", for the values 0 and 1.
 extern const char* const on_off_words[];
@@ -295,5 +298,30 @@ constexpr setting_descriptor expiry_command_row(const char* key, const char* sho
     setting_descriptor row = command_row(key, short_option, long_option, text, help);
     row.file = expiry_command_file;
     row.print = expiry_command_print;
+    return row;
+}
+
+// Minutes from 1 to 1440 (a day), digits only, held in seconds; anything
+// else is refused. The file's value without blanks around it.
+constexpr setting_descriptor day_minutes_row(const char* key, const char* short_option, const char* long_option,
+                                             int32_t* setting, const setting_help& help)
+{
+    setting_descriptor row = number_row(key, short_option, long_option, setting, day_minutes_take, minutes_print, help);
+    row.file = word_file;
+    return row;
+}
+
+// Times of day, as base/day_time.h reads them ("Mon-Fri 06:30,Sat 09:00").
+template <std::size_t size>
+constexpr setting_descriptor day_times_row(const char* key, const char* short_option, const char* long_option,
+                                           char (&text)[size], const setting_help& help)
+{
+    return text_row(key, short_option, long_option, text, day_times_take, help);
+}
+
+// A wake-up setting: "-t" prints it only while one of them is set.
+constexpr setting_descriptor wake_row(setting_descriptor row)
+{
+    row.print = wake_print;
     return row;
 }

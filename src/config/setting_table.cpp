@@ -145,6 +145,22 @@ constexpr setting_descriptor setting_table[] = {
     flag_row(nullptr, "--version", "--version", version_flag, nullptr,
         {"\t--version",
          "\t\tバージョンを表示して終了します。"}),
+    // Coming back after a power-off: when to be up again, and Wake-on-LAN.
+    wake_row(name_list_row("ALARM_TIMERS=", "-at", "--alarm_timers", settings.alarm_timers,
+        {"\t-at [pattern,...], --alarm_timers [pattern,...]",
+         "\t\t次の実行の前に起動させる systemd タイマーの名前をカンマ区切りで\n\t\t指定します（* ? [...] 可）。例：backup*.timer,apt-daily*.timer"})),
+    wake_row(day_times_row("ALARM_AT=", "-aa", "--alarm_at", settings.alarm_at,
+        {"\t-aa [time,...], --alarm_at [time,...]",
+         "\t\t起動させる時刻（ローカル時刻）をカンマ区切りで指定します。\n\t\t例：07:00、Mon-Fri 06:30,Sat 09:00"})),
+    wake_row(check_command_row("ALARM_QUERY=", "-aq", "--alarm_query", settings.alarm_query,
+        {"\t-aq [command], --alarm_query [command]",
+         "\t\t次に起動させる時刻をエポック秒で表示するコマンドです。何も表示\n\t\tしなければ時刻なし。10秒以内に終わらない場合は失敗とみなします。"})),
+    wake_row(day_minutes_row("ALARM_LEAD=", "-al", "--alarm_lead", &settings.alarm_lead,
+        {"\t-al [minute], --alarm_lead [minute]",
+         "\t\t起動予定の何分前に起動させるかを指定します（1〜1440）。\n\t\t指定しない場合は5分です。"})),
+    wake_row(name_list_row("LAN_WAKE=", "-lw", "--lan_wake", settings.lan_wake,
+        {"\t-lw [interface,...], --lan_wake [interface,...]",
+         "\t\t満了時にマジックパケットによる起動（Wake-on-LAN）を有効にする\n\t\tインターフェースをカンマ区切りで指定します。例：eth0"})),
 };
 
 const std::size_t setting_table_size = sizeof setting_table / sizeof setting_table[0];

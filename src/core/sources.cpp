@@ -8,6 +8,7 @@
 #include "activity/logind.h"
 #include "activity/ports.h"
 #include "activity/processes.h"
+#include "activity/wake_plan.h"
 #include "base/settings.h"
 #include "base/source_table.h"
 #include "base/stop.h"
@@ -36,6 +37,8 @@ const source_row source_table[] = {
      nullptr, nullptr, calibrate_verdict},
     {"check", [] { return settings.busy_check[0] != '\0'; }, busy_command_check, busy_command_reset,
      &busy_check_health, nullptr, nullptr, nullptr, nullptr, calibrate_verdict},
+    {"alarm", alarm_settings_on, alarm_check, alarm_reset, &alarm_health, nullptr, nullptr, alarm_describe, nullptr,
+     calibrate_verdict},
 };
 
 const std::size_t source_table_size = sizeof source_table / sizeof source_table[0];

@@ -6,9 +6,13 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 
+#include "activity/lan_wake.h"
 #include "base/journal.h"
+#include "base/name_list.h"
+#include "base/text_escape.h"
 #include "config/args.h"
 #include "config/config_file.h"
 #include "base/settings.h"
@@ -55,6 +59,18 @@ bool time_settings_valid()
         printf("%s満了予告時間 ＜ 満了時間で設定してください。現状： %d %d\n", mark,
                settings.notice_time, settings.exfire_time);
     return false;
+}
+
+void lan_wake_startup_check()
+{
+    for_each_list_item(settings.lan_wake, [](std::string_view item) {
+        const std::string name(item);
+        const lan_wake_modes modes = lan_wake_read(name.c_str());
+        if (lan_wake_magic_supported(modes))
+            return;
+        printf("%s警告：LAN_WAKE= の %s：%s。Wake-on-LAN を有効にできるまで満了処理は行いません。\n",
+               journal_prefix(journal_warning), text_escape(name).c_str(), lan_wake_support_text(modes).c_str());
+    });
 }
 
 namespace {
@@ -118,6 +134,8 @@ int lullwatcher_main(int argc, char** argv)
     if (!times_valid)
         return -1;
 
+    if (settings.calibrate_minutes == 0)
+        lan_wake_startup_check();
     start_device_watchers();
     if (settings.calibrate_minutes > 0)
         watch_calibrate(settings.calibrate_minutes);
