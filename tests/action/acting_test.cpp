@@ -131,14 +131,12 @@ TEST(DryRun, NamesTheWayBackThatWouldBeArmedAndArmsNothing)
     lan_wake_ioctl = [](const char*, ethtool_wolinfo&) { return ADD_FAILURE(), 0; };
     activity_check check;
     check.wake = {true, 1796783400, 1796783100, "backup.timer"};
-    setenv("TZ", "UTC0", 1);
-    tzset();
+    setenv("TZ", "UTC0", 1), tzset();
     EXPECT_EQ(capture_stdout([&] { EXPECT_TRUE(shutdown_proc(check)); }),
               "監視満了!!\nドライランのため設定しません：起動予約 2026-12-09 02:25（backup.timer）\n"
               "ドライランのため設定しません：Wake-on-LAN eth0,eth1\n"
               "ドライランのため実行しません：sync; sync; sync; shutdown -h now\n");
-    unsetenv("TZ");
-    tzset();
+    unsetenv("TZ"), tzset();
     reset_program_state();
 }
 

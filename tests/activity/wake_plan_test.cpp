@@ -1,6 +1,6 @@
 // The wake-up plan: the earliest time of the timers (a mock systemd on a
 // private bus), ALARM_AT= and the query, and the "too close" decision on a
-// fake wall clock.
+// fake wall clock, in UTC.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -15,24 +15,16 @@
 namespace {
 
 time_t fake_now;
-constexpr time_t noon = 1796731200;   // 2026-12-08 12:00 UTC
 constexpr time_t seven = 1796799600;  // 2026-12-09 07:00 UTC
 
-class WakePlan : public ::testing::Test {
-protected:
+struct WakePlan : ::testing::Test {
     void SetUp() override
     {
         reset_program_state();
-        setenv("TZ", "UTC0", 1);
-        tzset();
+        setenv("TZ", "UTC0", 1), tzset();
         watch_unix_time = [] { return fake_now; };
     }
-    void TearDown() override
-    {
-        reset_program_state();
-        unsetenv("TZ");
-        tzset();
-    }
+    void TearDown() override { reset_program_state(), unsetenv("TZ"), tzset(); }
 };
 
 TEST_F(WakePlan, TooCloseWhileTheWakeUpMomentIsLessThanTwiceTheLeadAway)
@@ -42,20 +34,16 @@ TEST_F(WakePlan, TooCloseWhileTheWakeUpMomentIsLessThanTwiceTheLeadAway)
         time_t now;
         int lead_minutes;
         bool busy;
-    } cases[] = {
-        {seven - 15 * 60, 5, false},  // the wake-up at 06:55 is 10 minutes away
-        {seven - 15 * 60 + 1, 5, true},      {seven - 1, 5, true},
-        {seven, 5, false},                   // then the next day's 07:00
-        {seven - 3 * 3600, 60, false},       {seven - 3 * 3600 + 60, 60, true},
-    };
+    } cases[] = {{seven - 15 * 60, 5, false},  // the wake-up at 06:55 is 10 minutes away
+                 {seven - 15 * 60 + 1, 5, true}, {seven - 1, 5, true}, {seven, 5, false},  // then the next day's
+                 {seven - 3 * 3600, 60, false},  {seven - 3 * 3600 + 60, 60, true}};
     for (const auto& c : cases) {
         fake_now = c.now;
         settings.alarm_lead = c.lead_minutes * 60;
         activity_check check;
         alarm_check(check);
-        EXPECT_EQ(check.busy, c.busy) << c.now - seven;
-        EXPECT_EQ(reason_tokens(check.reasons),
-                  c.busy ? std::vector<std::string>{"alarm:at:" + std::to_string(seven)} : std::vector<std::string>{});
+        const std::vector<std::string> busy{"alarm:at:" + std::to_string(seven)};
+        EXPECT_EQ(reason_tokens(check.reasons), c.busy ? busy : std::vector<std::string>{}) << c.now - seven;
         EXPECT_EQ(check.message, c.busy ? "(起動予定が近い)" : "");
     }
 }
@@ -67,7 +55,7 @@ TEST_F(WakePlan, EarliestOfTheTimersTheTimesAndTheQuery)
     private_bus bus(mock_systemd);
     ASSERT_TRUE(bus.up() && bus.add_timer("backup.timer", 1796783400000000) &&  // 02:30
                 bus.add_timer("fstrim.timer", 1796778000000000) && bus.add_timer("backup-boot.timer", 0));
-    fake_now = noon;
+    fake_now = 1796731200;  // 12:00 the day before
     alarm_query_deadline_ms = 500;
     const struct {
         const char *timers, *at, *query;
@@ -90,12 +78,10 @@ TEST_F(WakePlan, EarliestOfTheTimersTheTimesAndTheQuery)
         strcpy(settings.alarm_query, c.query);
         activity_check check;
         (void)capture_stdout([&] { alarm_check(check); });
-        EXPECT_EQ(check.wake.made, c.made) << c.query;
-        EXPECT_EQ(check.wake.earliest, c.earliest) << c.query;
-        EXPECT_EQ(check.wake.moment, c.earliest == 0 ? 0 : c.earliest - 300) << c.query;
-        EXPECT_EQ(check.wake.source, c.source) << c.query;
-        EXPECT_EQ(reason_tokens(check.reasons),
-                  c.made ? std::vector<std::string>{} : std::vector<std::string>{"alarm:error"});
+        const wake_plan& plan = check.wake;
+        EXPECT_TRUE(plan.made == c.made && plan.earliest == c.earliest && plan.source == c.source) << c.query;
+        EXPECT_EQ(plan.moment, c.earliest == 0 ? 0 : c.earliest - 300) << c.query;
+        EXPECT_EQ(reason_tokens(check.reasons), c.made ? std::vector<std::string>{} : std::vector<std::string>{"alarm:error"});
     }
 }
 
