@@ -27,7 +27,7 @@ bool arm_failed(activity_check& check, reason why, const std::string& what)
 
 std::string rtc_fault_text(const rtc_alarm_result& result)
 {
-    const std::string alarm = std::string("RTCアラーム（") + rtc_wakealarm_path + "）";
+    std::string alarm = std::string("RTCアラーム（") + rtc_wakealarm_path + "）";
     switch (result.fault) {
     case rtc_alarm_no_rtc:
         return alarm + "がありません";
@@ -44,7 +44,7 @@ std::string rtc_fault_text(const rtc_alarm_result& result)
 
 std::string lan_fault_text(const std::string& name, const lan_wake_result& result)
 {
-    const std::string wol = text_escape(name) + " の Wake-on-LAN";
+    std::string wol = text_escape(name) + " の Wake-on-LAN";
     switch (result.fault) {
     case lan_wake_unreadable:
     case lan_wake_no_magic:
