@@ -5,6 +5,8 @@
 #include "action/command.h"
 #include "action/dry_run.h"
 #include "action/notice.h"
+#include "action/rtc_alarm.h"
+#include "action/wake_arm.h"
 #include "base/settings.h"
 #include "base/stop.h"
 
@@ -21,25 +23,29 @@ bool run_unless_stopped(const char* command_line)
 
 }  // namespace
 
-void shutdown_proc()
+bool shutdown_proc(activity_check& check)
 {
     printf("監視満了!!\n");
+    if (!wake_arm(check))
+        return false;
     // A dry run names what would run and runs nothing.
     if (expiry_dry_run())
-        return;
+        return true;
     if (settings.command[0] != '\0') {
         (void)run_unless_stopped(settings.command);
-        return;
+        return true;
     }
     for (int i = 0; i < 3; i++) {
         if (!run_unless_stopped("sync"))
-            return;
+            return true;
     }
     (void)run_unless_stopped("shutdown -h now");
+    return true;
 }
 
 void action_reset()
 {
     expiry_runner = run_command;
     notice_reset();
+    rtc_alarm_reset();
 }

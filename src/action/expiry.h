@@ -2,10 +2,16 @@
 // time.
 #pragma once
 
-// Prints "監視満了!!", then runs the configured command, or sync x3 then
-// shutdown; in a dry run only the line naming it. A stop request that came
-// before a command would start prevents that command and those after it.
-void shutdown_proc();
+#include "base/activity.h"
 
-// Puts the action's seams back: the expiry and notice runners.
+// Prints "監視満了!!", arms the way back (action/wake_arm.h) from the plan
+// of check, then runs the configured command, or sync x3 then shutdown; in
+// a dry run only the lines naming them. A stop request that came before a
+// command would start prevents that command and those after it. Returns
+// false, with nothing run and check made busy with the failure, when the
+// way back could not be armed.
+bool shutdown_proc(activity_check& check);
+
+// Puts the action's seams back: the expiry and notice runners, the RTC
+// alarm's paths and writer.
 void action_reset();

@@ -103,6 +103,27 @@ std::string lan_wake_letters(uint32_t modes)
     return letters.empty() ? "d" : letters;
 }
 
+bool lan_wake_magic_supported(const lan_wake_modes& modes)
+{
+    return modes.error == 0 && (modes.supported & WAKE_MAGIC) != 0;
+}
+
+std::string lan_wake_support_text(const lan_wake_modes& modes)
+{
+    if (lan_wake_magic_supported(modes))
+        return "マジックパケット対応（有効：" + lan_wake_letters(modes.enabled) + "）";
+    switch (modes.error) {
+    case 0:
+        return "マジックパケット非対応（対応：" + lan_wake_letters(modes.supported) + "）";
+    case EOPNOTSUPP:
+        return "Wake-on-LAN 非対応";
+    case ENODEV:
+        return "インターフェースがありません";
+    default:
+        return std::string("確認できません（") + strerror(modes.error) + "）";
+    }
+}
+
 void lan_wake_reset()
 {
     lan_wake_ioctl = lan_wake_ioctl_kernel;

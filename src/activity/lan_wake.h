@@ -48,5 +48,13 @@ lan_wake_result lan_wake_arm(const char* interface);
 // The modes as ethtool prints them ("pumbagsf" order; "d" for none).
 std::string lan_wake_letters(uint32_t modes);
 
+// A reading for a person: "マジックパケット対応（有効：LETTERS）",
+// "マジックパケット非対応（対応：LETTERS）", "Wake-on-LAN 非対応",
+// "インターフェースがありません" or "確認できません（REASON）".
+std::string lan_wake_support_text(const lan_wake_modes& modes);
+
+// Whether a reading shows magic-packet wake supported.
+bool lan_wake_magic_supported(const lan_wake_modes& modes);
+
 // Puts lan_wake_ioctl back.
 void lan_wake_reset();

@@ -43,11 +43,22 @@ struct growth_item {
     uint64_t threshold;
 };
 
+// The next wake-up, as the alarm source planned it at a check: the earliest
+// time that a timer, ALARM_AT= or the query names, and the moment the RTC
+// alarm is set to, that long before it (ALARM_LEAD=).
+struct wake_plan {
+    bool made = false;     // planned at this check
+    int64_t earliest = 0;  // Unix seconds; 0: no time
+    int64_t moment = 0;    // earliest less the lead; 0: no time
+    std::string source;    // the timer's name, "at" or "query"
+};
+
 struct activity_check {
     std::string message;
     bool busy = false;
     std::vector<reason> reasons;
     std::vector<growth_item> growth;
+    wake_plan wake;
 };
 
 // Appends text to the message unless the message already holds it.

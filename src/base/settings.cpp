@@ -16,3 +16,13 @@ bool disk_watched()
 {
     return settings.read_threshold != 0 || settings.write_threshold != 0;
 }
+
+bool alarm_settings_on()
+{
+    return settings.alarm_timers[0] != '\0' || settings.alarm_at[0] != '\0' || settings.alarm_query[0] != '\0';
+}
+
+bool wake_settings_on()
+{
+    return alarm_settings_on() || settings.lan_wake[0] != '\0';
+}

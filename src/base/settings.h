@@ -17,6 +17,12 @@ constexpr std::size_t busy_check_size = 512;        // check command, 511 bytes 
 constexpr std::size_t ignore_interfaces_size = 256; // comma-separated interface patterns
 constexpr std::size_t ping_hosts_size = 512;        // comma-separated host names or addresses
 
+// Sizes of the wake-up settings.
+constexpr std::size_t alarm_timers_size = 512;  // comma-separated timer unit patterns
+constexpr std::size_t alarm_at_size = 256;      // comma-separated times of day
+constexpr std::size_t alarm_query_size = 512;   // query command, 511 bytes + NUL
+constexpr std::size_t lan_wake_size = 256;      // comma-separated interface names
+
 // Where the samplers read the traffic and disk counters.
 enum counter_source_kind : int32_t {
     counter_source_commands = 0,  // "ifconfig" and "iostat"
@@ -75,6 +81,15 @@ struct settings_record {
 
     // Minutes of calibration instead of watching (command line only); 0: watch.
     int32_t calibrate_minutes = 0;
+
+    // Coming back after a power-off, all off by default: the times to be up
+    // again by, how long before the earliest the RTC alarm wakes the machine,
+    // and the interfaces whose Wake-on-LAN must be on when it goes down.
+    char alarm_timers[alarm_timers_size] = {};  // systemd timer unit patterns
+    char alarm_at[alarm_at_size] = {};          // times of day, "Mon-Fri 06:30,Sat 09:00"
+    char alarm_query[alarm_query_size] = {};    // prints the next time in Unix seconds
+    int32_t alarm_lead = 300;                   // seconds, 1 to 1440 minutes
+    char lan_wake[lan_wake_size] = {};          // interface names
 };
 
 extern settings_record settings;
@@ -89,3 +104,9 @@ void settings_reset();
 // disk sampling while either disk threshold is.
 bool network_watched();
 bool disk_watched();
+
+// A wake-up time is looked for while ALARM_TIMERS=, ALARM_AT= or
+// ALARM_QUERY= is set; the way back is armed at expiry while one of them or
+// LAN_WAKE= is.
+bool alarm_settings_on();
+bool wake_settings_on();

@@ -6,8 +6,10 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/config_line.h"
+#include "base/day_time.h"
 #include "base/journal.h"
 #include "base/messages.h"
 #include "base/name_list.h"
@@ -142,6 +144,29 @@ bool event_name_take(const setting_descriptor&, const char* value)
 bool language_take(const setting_descriptor&, const char* value)
 {
     return messages_choose(value);
+}
+
+bool day_minutes_take(const setting_descriptor& row, const char* value)
+{
+    const std::size_t length = strlen(value);
+    if (length == 0 || length > 4)
+        return false;
+    int32_t minutes = 0;
+    for (const char* c = value; *c != '\0'; c++) {
+        if (*c < '0' || *c > '9')
+            return false;
+        minutes = minutes * 10 + (*c - '0');
+    }
+    if (minutes < 1 || minutes > 1440)
+        return false;
+    *row.number = minutes * 60;
+    return true;
+}
+
+bool day_times_take(const setting_descriptor& row, const char* value)
+{
+    std::vector<day_time> times;
+    return parse_day_times(value, times) && config_set_text(value, row.text, row.size);
 }
 
 // The file's values.

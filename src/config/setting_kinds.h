@@ -26,6 +26,8 @@ bool path_take(const setting_descriptor& row, const char* value);
 bool device_name_take(const setting_descriptor& row, const char* value);
 bool event_name_take(const setting_descriptor& row, const char* value);
 bool language_take(const setting_descriptor& row, const char* value);
+bool day_minutes_take(const setting_descriptor& row, const char* value);
+bool day_times_take(const setting_descriptor& row, const char* value);
 
 bool word_file(const setting_descriptor& row, const char* value);
 bool level_file(const setting_descriptor& row, const char* value);
@@ -325,3 +327,22 @@ constexpr setting_descriptor expiry_command_row(const char* key, const char* sho
     row.print = expiry_command_print;
     return row;
 }
+
+// Minutes from 1 to 1440 (a day), digits only, held in seconds; anything
+// else is refused. The file's value without blanks around it.
+constexpr setting_descriptor day_minutes_row(const char* key, const char* short_option, const char* long_option,
+                                             int32_t* setting, const setting_help& help)
+{
+    setting_descriptor row = number_row(key, short_option, long_option, setting, day_minutes_take, minutes_print, help);
+    row.file = word_file;
+    return row;
+}
+
+// Times of day, as base/day_time.h reads them ("Mon-Fri 06:30,Sat 09:00").
+template <std::size_t size>
+constexpr setting_descriptor day_times_row(const char* key, const char* short_option, const char* long_option,
+                                           char (&text)[size], const setting_help& help)
+{
+    return text_row(key, short_option, long_option, text, day_times_take, help);
+}
+

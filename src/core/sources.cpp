@@ -10,6 +10,7 @@
 #include "activity/ports.h"
 #include "activity/processes.h"
 #include "activity/share_clients.h"
+#include "activity/wake_plan.h"
 #include "base/settings.h"
 #include "base/source_table.h"
 #include "base/stop.h"
@@ -42,6 +43,8 @@ const source_row source_table[] = {
      nullptr, nullptr, calibrate_verdict},
     {"ping", [] { return settings.ping_hosts[0] != '\0'; }, ping_check, ping_hosts_reset, &ping_health, nullptr,
      nullptr, nullptr, nullptr, calibrate_verdict},
+    {"alarm", alarm_settings_on, alarm_check, alarm_reset, &alarm_health, nullptr, nullptr, alarm_describe, nullptr,
+     calibrate_verdict},
 };
 
 const std::size_t source_table_size = sizeof source_table / sizeof source_table[0];

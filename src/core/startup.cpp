@@ -6,10 +6,14 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <string>
+#include <string_view>
 #include <unistd.h>
 
+#include "activity/lan_wake.h"
 #include "base/journal.h"
 #include "base/messages.h"
+#include "base/name_list.h"
+#include "base/text_escape.h"
 #include "config/args.h"
 #include "config/config_file.h"
 #include "base/settings.h"
@@ -91,6 +95,18 @@ bool time_settings_valid()
     return false;
 }
 
+void lan_wake_startup_check()
+{
+    for_each_list_item(settings.lan_wake, [](std::string_view item) {
+        const std::string name(item);
+        const lan_wake_modes modes = lan_wake_read(name.c_str());
+        if (lan_wake_magic_supported(modes))
+            return;
+        printf("%s警告：LAN_WAKE= の %s：%s。Wake-on-LAN を有効にできるまで満了処理は行いません。\n",
+               journal_prefix(journal_warning), text_escape(name).c_str(), lan_wake_support_text(modes).c_str());
+    });
+}
+
 namespace {
 
 // Output buffer: a whole pass of progress lines goes out in one write.
@@ -153,6 +169,8 @@ int lullwatcher_main(int argc, char** argv)
     if (!times_valid)
         return -1;
 
+    if (settings.calibrate_minutes == 0)
+        lan_wake_startup_check();
     start_device_watchers();
     if (settings.calibrate_minutes > 0)
         watch_calibrate(settings.calibrate_minutes);

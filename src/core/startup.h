@@ -21,3 +21,8 @@ bool read_default_config();
 // shorter than the expiry time when a notice is set, printing the refusal
 // when they are not. Returns true when they are consistent.
 bool time_settings_valid();
+
+// Asks each LAN_WAKE= interface once whether it supports magic-packet
+// wake; one that does not, or does not exist, gets one warning line (the
+// expiry action will not be carried out while it cannot be armed).
+void lan_wake_startup_check();

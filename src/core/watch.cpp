@@ -151,7 +151,14 @@ check_end check_verdict(loop_timing& t, activity_check& check)
         (void)fflush(stdout);
         return check_go_on;
     }
-    shutdown_proc();
+    if (!shutdown_proc(check)) {
+        // The way back could not be armed, so nothing was carried out: the
+        // check stands as busy and the next expiry tries again.
+        idle_time = 0;
+        t.credited_until = watch_monotonic_ms();
+        t.notice_standing = false;
+        return check_go_on;
+    }
     t.notice_standing = false;
     report_expiry();
     if (settings.watch_roop <= 0)

@@ -102,6 +102,11 @@ std::string metrics_format(const report_state_record& state)
     add_per_source(out, "lullwatcher_source_up", s, true);
     add_family(out, "lullwatcher_source_busy", "gauge", "1 when the source made the last check busy, else 0.");
     add_per_source(out, "lullwatcher_source_busy", s, false);
+    if (wake_settings_on()) {
+        add_family(out, "lullwatcher_next_alarm_timestamp_seconds", "gauge",
+                   "Unix time at which the RTC alarm will wake the machine, 0 when none.");
+        add_sample(out, "lullwatcher_next_alarm_timestamp_seconds", s.wake.moment);
+    }
     return out;
 }
 

@@ -14,7 +14,7 @@
 #include "report/notify.h"
 #include "report/status_file.h"
 
-report_state_record report_state = {status_record{0, 0, false, 0, 0, 0, "none", 0, {}, 0, {}}, {}, false, false};
+report_state_record report_state = {status_record{0, 0, false, 0, 0, 0, "none", 0, {}, 0, {}, {}}, {}, false, false};
 const char* report_proc_path = report_proc_path_default;
 
 namespace {
@@ -45,7 +45,7 @@ void publish_all()
 // The record as at process start.
 void clear_state()
 {
-    report_state = {status_record{0, 0, false, 0, 0, 0, "none", 0, {}, 0, {}}, {}, false, false};
+    report_state = {status_record{0, 0, false, 0, 0, 0, "none", 0, {}, 0, {}, {}}, {}, false, false};
 }
 
 }  // namespace
@@ -84,6 +84,7 @@ void report_check(activity_check check, int idle_seconds, time_t now)
     s.last_check = static_cast<int64_t>(now);
     s.last_verdict = check.busy ? "busy" : "idle";
     s.sources = source_states(check);
+    s.wake = std::move(check.wake);
     report_state.growth = std::move(check.growth);
     if (check.busy) {
         s.last_busy = static_cast<int64_t>(now);

@@ -32,6 +32,7 @@ struct status_record {
     std::vector<reason> busy_reasons;  // of the last busy check
     uint64_t expiries;
     std::vector<source_state> sources;  // in the order of the source table
+    wake_plan wake;                     // of the last check
 };
 
 struct report_state_record {

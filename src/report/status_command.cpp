@@ -174,6 +174,11 @@ void print_checks(const status_values& values)
         printf("\t%s\n", text_escape(reason_text(text_unescape(token), values)).c_str());
     printf("満了回数：%llu\n", static_cast<unsigned long long>(number_of(values, "expiries")));
     printf("満了時の動作：%s\n", text_escape(text_of(values, "action")).c_str());
+    if (values.count("next_alarm") == 0)
+        return;  // written only while a wake-up setting is on
+    const uint64_t alarm = number_of(values, "next_alarm");
+    const std::string source = text_escape(text_unescape(text_of(values, "next_alarm_source")));
+    printf("次の起動予約：%s%s\n", time_text(alarm).c_str(), alarm == 0 ? "" : ("（" + source + "）").c_str());
 }
 
 // The last part of a path, without the " (deleted)" that the kernel adds

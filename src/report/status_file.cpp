@@ -122,6 +122,11 @@ std::string status_format(const status_record& record)
     add_unsigned(out, "read_threshold", settings.read_threshold);
     add_unsigned(out, "write_threshold", settings.write_threshold);
     add_line(out, "sources", joined_sources(record));
+    if (wake_settings_on()) {
+        // The moment the RTC alarm fires, and what it is for.
+        add_number(out, "next_alarm", record.wake.moment);
+        add_line(out, "next_alarm_source", text_escape(record.wake.source, "\\"));
+    }
     return out;
 }
 

@@ -9,6 +9,9 @@
 
 #include "base/settings.h"
 #include "action/dry_run.h"
+#include "action/expiry.h"
+#include "action/rtc_alarm.h"
+#include "activity/lan_wake.h"
 #include "action/notice.h"
 #include "support/test_support.h"
 
@@ -115,6 +118,25 @@ TEST(DryRun, NamesTheCommandThatWouldRunAndRunsNothing)
         EXPECT_EQ(dry, c.dry != 0);
     }
     EXPECT_NE(access((fakes.path + "/calls").c_str(), F_OK), 0) << "a command ran";
+    reset_program_state();
+}
+
+TEST(DryRun, NamesTheWayBackThatWouldBeArmedAndArmsNothing)
+{
+    reset_program_state();
+    settings.dry_run = 1;
+    strcpy(settings.alarm_timers, "backup*.timer");
+    strcpy(settings.lan_wake, "eth0,eth1");
+    rtc_alarm_write = [](const char*, const char*) { return ADD_FAILURE(), 0; };
+    lan_wake_ioctl = [](const char*, ethtool_wolinfo&) { return ADD_FAILURE(), 0; };
+    activity_check check;
+    check.wake = {true, 1796783400, 1796783100, "backup.timer"};
+    setenv("TZ", "UTC0", 1), tzset();
+    EXPECT_EQ(capture_stdout([&] { EXPECT_TRUE(shutdown_proc(check)); }),
+              "監視満了!!\nドライランのため設定しません：起動予約 2026-12-09 02:25（backup.timer）\n"
+              "ドライランのため設定しません：Wake-on-LAN eth0,eth1\n"
+              "ドライランのため実行しません：sync; sync; sync; shutdown -h now\n");
+    unsetenv("TZ"), tzset();
     reset_program_state();
 }
 

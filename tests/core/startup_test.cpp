@@ -1,5 +1,8 @@
-// Start-up checks: the times, including the notice.
+// Start-up checks: the times, including the notice, and the LAN_WAKE=
+// interfaces.
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 #include "base/settings.h"
 #include "core/startup.h"
@@ -27,6 +30,16 @@ TEST(StartupChecks, TimeCheckRefusesANoticeNotShorterThanTheExpiryTime)
         EXPECT_EQ(capture_stdout([&] { ok = time_settings_valid(); }), c.output);
         EXPECT_EQ(ok, c.output.empty()) << c.notice;
     }
+    reset_program_state();
+}
+
+TEST(StartupChecks, LanWakeInterfacesThatCannotWakeByMagicPacketAreNamed)
+{
+    reset_program_state();
+    strcpy(settings.lan_wake, "lo, lw-none0");
+    const std::string then = "。Wake-on-LAN を有効にできるまで満了処理は行いません。\n";
+    EXPECT_EQ(capture_stdout(lan_wake_startup_check), "警告：LAN_WAKE= の lo：Wake-on-LAN 非対応" + then +
+                                                          "警告：LAN_WAKE= の lw-none0：インターフェースがありません" + then);
     reset_program_state();
 }
 

@@ -1,14 +1,19 @@
 // The watch loop driven with a fake sleep and a recording expiry runner.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fstream>
+#include <linux/ethtool.h>
 #include <iterator>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "action/command.h"
+#include "action/rtc_alarm.h"
+#include "activity/lan_wake.h"
 #include "base/settings.h"
 #include "core/startup.h"
 #include "base/progress.h"
@@ -343,6 +348,52 @@ TEST_F(WatchLoop, StatusFileFollowsIdleAndBusyChecks)
                         "expiries=1\naction=true\n"),
               std::string::npos)
         << last;
+}
+
+int rtc_writes_refused = 0;  // the first so many writes of the RTC alarm fail
+uint32_t wol_enabled = 0;    // the fake card's wake modes
+
+TEST_F(WatchLoop, AWayBackThatCannotBeArmedKeepsTheMachineOnUntilTheNextExpiry)
+{
+    const temp_dir dir;
+    const std::string alarm = dir.write("wakealarm", ""), status = dir.path + "/status", utc = dir.path + "/none";
+    rtc_wakealarm_path = alarm.c_str();
+    adjtime_path = utc.c_str();
+    rtc_writes_refused = 1;
+    rtc_alarm_write = [](const char* path, const char* text) {
+        return rtc_writes_refused-- > 0 ? EACCES : rtc_alarm_write_file(path, text);
+    };
+    lan_wake_ioctl = [](const char*, ethtool_wolinfo& wol) {
+        wol_enabled = wol.cmd == ETHTOOL_SWOL ? wol.wolopts : wol_enabled;
+        wol.supported = WAKE_MAGIC, wol.wolopts = wol_enabled;
+        return 0;
+    };
+    setenv("TZ", "UTC0", 1), tzset();
+    strcpy(settings.alarm_at, "02:30");  // 1796783400, 14.5 hours after the start
+    strcpy(settings.lan_wake, "lw0");
+    strcpy(settings.command, "true");
+    snprintf(settings.status_path, sizeof settings.status_path, "%s", status.c_str());
+    settings.exfire_time = 120;
+    settings.disp_interval = settings.check_interval = 60;
+    settings.watch_roop = -1;
+    const std::string out = capture_stdout(watch_start);
+    unsetenv("TZ"), tzset();
+
+    const std::string warning = "警告：RTCアラーム（" + alarm + "）に書き込めません（Permission denied）。"
+                                "満了処理を行わず、次の満了で再び試みます。\n";
+    EXPECT_NE(out.find("\n継続時間：1分\n監視満了!!\n" + warning + "\n継続時間：1分\n監視満了!!\n"
+                       "起動予約：2026-12-09 02:25（at）\nWake-on-LAN：lw0\n"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(commands_run, std::vector<std::string>{"true"});
+    EXPECT_EQ(idle_at_sleep, (std::vector<int>{0, 60, 0, 60}));
+    EXPECT_EQ(file_text(alarm.c_str()) + std::to_string(wol_enabled), "1796783100\n" + std::to_string(WAKE_MAGIC));
+    ASSERT_EQ(status_at_sleep.size(), 4u);
+    EXPECT_NE(status_at_sleep[2].find("last_busy=1796731320\nbusy_reasons=alarm:error\nexpiries=0\n"),
+              std::string::npos);
+    EXPECT_NE(status_at_sleep[3].find("sources=alarm:ok\nnext_alarm=1796783100\nnext_alarm_source=at\n"),
+              std::string::npos);
+    EXPECT_NE(file_text(status.c_str()).find("expiries=1\n"), std::string::npos);
 }
 
 TEST(TimeCheck, AcceptsEqualValuesAndRefusesDisorder)
