@@ -1,9 +1,9 @@
 // Cost of one reading of each kind of storage maintenance: md arrays from a
 // sysfs tree, and zpool, btrfs and smartctl as fakes that print real
-// captures (a shell that execs cat: one process start each, as the real
-// tools take). Each run of a tool also starts the shell that reports its
-// exit status. "Time" is the wall-clock time of a reading, process starts
-// included; "CPU" is this process's own share of it.
+// captures (a shell that execs cat: the process starts of a real tool's
+// run, and a little more), and one check of the hours to stay up. "Time" is
+// the wall-clock time of a reading, process starts included; "CPU" is this
+// process's own share of it.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -12,8 +12,9 @@
 #include <sys/stat.h>
 #include <vector>
 
+#include "activity/hours.h"
 #include "activity/storage.h"
-#include "base/child.h"
+#include "base/settings.h"
 
 namespace {
 
@@ -122,21 +123,31 @@ void BM_StorageSmart(benchmark::State& state)
 }
 BENCHMARK(BM_StorageSmart)->Arg(1)->Arg(4)->Arg(8)->ArgName("disks")->Unit(benchmark::kMicrosecond);
 
-// What the shell that reports the exit status adds: `true` run by the
-// child runner alone (arg 0) and through storage_tool_run (arg 1).
+// One tool run through the child runner: `true`, the process start that
+// each tool run (each disk's smartctl) takes beside the tool's own work.
 void BM_StorageToolRun(benchmark::State& state)
 {
-    const char* const argv[] = {"/bin/true", nullptr};
-    const char* const env[] = {nullptr};
     std::string output;
-    std::string failure;
     int status = 0;
     for (auto _ : state) {
-        const bool done = state.range(0) == 0 ? child_capture(argv, env, {10000, 1024}, output) == child_done
-                                              : storage_tool_run({"/bin/true"}, output, status, failure);
-        benchmark::DoNotOptimize(done);
+        storage_reading reading;
+        benchmark::DoNotOptimize(storage_tool_run({"/bin/true"}, "true", output, status, reading));
     }
 }
-BENCHMARK(BM_StorageToolRun)->Arg(0)->Arg(1)->ArgName("status_shell")->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_StorageToolRun)->Unit(benchmark::kMicrosecond);
+
+// One check of the hours to stay up: three windows, none holding.
+void BM_AwakeHours(benchmark::State& state)
+{
+    snprintf(settings.awake_hours, sizeof settings.awake_hours, "%s",
+             "Mon-Fri 08:00-08:01,Sat 10:00-10:01,Sun 03:00-03:01");
+    for (auto _ : state) {
+        activity_check check;
+        hours_check(check);
+        benchmark::DoNotOptimize(check.busy);
+    }
+    settings_reset();
+}
+BENCHMARK(BM_AwakeHours)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

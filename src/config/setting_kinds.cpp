@@ -5,8 +5,10 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/config_line.h"
+#include "base/day_time.h"
 #include "base/journal.h"
 #include "base/settings.h"
 #include "config/args.h"
@@ -88,6 +90,12 @@ bool prefix_list_take(const setting_descriptor& row, const char* value)
 bool path_take(const setting_descriptor& row, const char* value)
 {
     return config_set_report_path(value, row.text, row.size);
+}
+
+bool day_windows_take(const setting_descriptor& row, const char* value)
+{
+    std::vector<day_window> windows;
+    return parse_day_windows(value, windows) && config_set_text(value, row.text, row.size);
 }
 
 bool device_name_take(const setting_descriptor&, const char* value)

@@ -23,6 +23,7 @@ bool prefix_list_take(const setting_descriptor& row, const char* value);
 bool path_take(const setting_descriptor& row, const char* value);
 bool device_name_take(const setting_descriptor& row, const char* value);
 bool event_name_take(const setting_descriptor& row, const char* value);
+bool day_windows_take(const setting_descriptor& row, const char* value);
 
 bool word_file(const setting_descriptor& row, const char* value);
 bool level_file(const setting_descriptor& row, const char* value);
@@ -233,6 +234,14 @@ constexpr setting_descriptor prefix_list_row(const char* key, const char* short_
                                              char (&text)[size], const setting_help& help)
 {
     return text_row(key, short_option, long_option, text, prefix_list_take, help);
+}
+
+// Comma-separated windows of local time (base/day_time.h).
+template <std::size_t size>
+constexpr setting_descriptor day_windows_row(const char* key, const char* short_option, const char* long_option,
+                                             char (&text)[size], const setting_help& help)
+{
+    return text_row(key, short_option, long_option, text, day_windows_take, help);
 }
 
 // A report file's path; "off": none.

@@ -69,3 +69,19 @@ void drive_describe()
         printf("// ディスク %s：%s\n", text_escape(name, "\\ ").c_str(), why);
     }
 }
+
+std::vector<std::string> drive_whole_disks()
+{
+    std::vector<std::string> disks;
+    file_stream in(fopen(diskstats_path, "re"));
+    char line[sample_line_size];
+    while (disk_watched() && in && read_piece(in.get(), line)) {
+        std::size_t pos = 0;
+        std::string name;
+        for (int field = 0; field < 3; field++)
+            name = next_token(line, pos);
+        if (!name.empty() && disk_name_recorded(name) && whole_disk(name))
+            disks.push_back(name);
+    }
+    return disks;
+}

@@ -120,7 +120,7 @@ TEST_F(Storage, ZpoolAskedOnlyWithTheModuleAndCountedOnlyWhenItAnswers)
     } failures[] = {
         {"echo 'The ZFS modules cannot be auto-loaded.'; exit 1\n", "zpool status: exit status 1"},
         {"echo 'no pool here'\n", "zpool status: output not understood"},
-        {"exec /bin/sleep 5\n", "zpool: still running after 0.3 s"},
+        {"exec /bin/sleep 5\n", "zpool status: still running after 0.3 s"},
     };
     storage_deadline_ms = 300;
     for (const auto& f : failures) {
