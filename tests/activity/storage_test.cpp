@@ -2,6 +2,7 @@
 // smartctl as fakes on PATH that print real captures.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <map>
 #include <string>
@@ -9,6 +10,8 @@
 #include <sys/stat.h>
 
 #include "activity/storage.h"
+#include "base/settings.h"
+#include "base/stop.h"
 #include "support/test_support.h"
 
 namespace {
@@ -27,7 +30,7 @@ protected:
     void TearDown() override
     {
         setenv("PATH", old_path.c_str(), 1);
-        storage_reset();
+        reset_program_state();
     }
     // A fake tool on PATH: it records its arguments in NAME.args and prints
     // NAME.KEY, KEY being the last part of its last argument, then exits
@@ -215,6 +218,50 @@ TEST_F(Storage, SmartSelfTestsWithoutWakingOrWarning)
     reading = {};
     storage_read_smart({"sda"}, reading);
     EXPECT_EQ(reading.failure, "smartctl /dev/sda: exit status 1, output not understood");
+}
+
+TEST_F(Storage, SourceNamesEachJobAndAsksNothingWhileOff)
+{
+    sys_write("block/md0/md/sync_action", "resync\n");
+    fake("smartctl");
+    answer("smartctl", "sdb", read_fixture("smartctl/smartctl-7.2-c-ata-selftest-in-progress.txt"));
+    activity_check check;
+    storage_check(check, {"sdb"});
+    EXPECT_FALSE(check.busy);
+    EXPECT_EQ(args("smartctl"), "");
+    settings.storage_jobs = 1;
+    EXPECT_EQ(capture_stdout([&] { storage_check(check, {"sdb"}); }), "");
+    EXPECT_TRUE(check.busy);
+    EXPECT_EQ(check.message, "(ストレージ処理中)");
+    EXPECT_EQ(reason_tokens(check.reasons), (strings{"storage:md0:resync", "storage:sdb:selftest"}));
+}
+
+TEST_F(Storage, SourceThatCannotAnswerWarnsOnceAndSaysWhenItAnswersAgain)
+{
+    settings.storage_jobs = 1;
+    sys_write("block/md0/md/sync_action", "check\n");
+    sys_write("module/zfs/refcnt", "0\n");
+    fake("zpool");
+    answer("zpool", "status", "The ZFS modules cannot be auto-loaded.\n", 1);
+    activity_check check;
+    // A stop request abandons the check: nothing is reported.
+    stop_request(SIGTERM);
+    std::string printed = capture_stdout([&] { storage_check(check, {}); });
+    stop_reset();
+    EXPECT_EQ(printed, "");
+    EXPECT_TRUE(check.reasons.empty());
+    const char* warning = "警告：ストレージ処理（zpool status: exit status 1）を確認できません。";
+    for (int i = 0; i < 2; i++) {
+        check = {};
+        printed = capture_stdout([&] { storage_check(check, {}); });
+        EXPECT_EQ(printed.find(warning) != std::string::npos, i == 0) << printed;
+        EXPECT_TRUE(check.busy);
+        EXPECT_EQ(reason_tokens(check.reasons), (strings{"storage:md0:check", "storage:error"}));
+    }
+    answer("zpool", "status", read_fixture("zpool/zpool-status-2.1-scrub-finished.txt"));
+    check = {};
+    EXPECT_EQ(capture_stdout([&] { storage_check(check, {}); }), "回復：ストレージ処理を再び確認できます。\n");
+    EXPECT_EQ(reason_tokens(check.reasons), strings{"storage:md0:check"});
 }
 
 }  // namespace

@@ -60,6 +60,7 @@ TEST(ConfigPrint, SettingsDevicesAndWhatTheKernelLists)
               "USER_SESSIONS=off\nINHIBITORS=off\nBUSY_PROCESSES=\nCPU_THRESHOLD=0\nBUSY_PORTS=\nBUSY_CHECK=\n"
               "IGNORE_INTERFACES=\n"
               "STATUS_PATH=/run/lullwatcher/status\nMETRICS_PATH=off\n"
+              "STORAGE_JOBS=off\nAWAKE_HOURS=\n"
               "// AT Translated Set 2 keyboard\nEVENT=event2\n"
               "// 名前不明\nEVENT=event99\n"
               "// 名前不明\n// 注意：次の値は設定ファイルでは同じに読めません\nEVENT=event3\\x0d\n"

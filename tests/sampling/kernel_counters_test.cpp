@@ -179,6 +179,17 @@ TEST_F(KernelCounters, WholeDisksWithWatchedPrefixesThatSawIo)
     EXPECT_EQ(every, with_all_prefixes);
 }
 
+TEST_F(KernelCounters, WholeDisksThatTheDiskSourceWatches)
+{
+    use_sys_block({"nvme0n1", "sda", "sdb", "vda"});
+    const std::string stats = sys.write("diskstats", read_fixture("diskstats-desktop.txt"));
+    diskstats_path = stats.c_str();
+    set_disk_prefixes("sd,nvme");
+    EXPECT_EQ(drive_whole_disks(), (std::vector<std::string>{"nvme0n1", "sda", "sdb"}));
+    settings.read_threshold = settings.write_threshold = 0;
+    EXPECT_TRUE(drive_whole_disks().empty());
+}
+
 TEST_F(KernelCounters, WholeDiskOrPartitionIsDecidedOnceByName)
 {
     use_sys_block({"sda"});
