@@ -77,10 +77,13 @@ std::vector<std::string> drive_whole_disks()
     char line[sample_line_size];
     while (disk_watched() && in && read_piece(in.get(), line)) {
         std::size_t pos = 0;
-        std::string name;
-        for (int field = 0; field < 3; field++)
-            name = next_token(line, pos);
-        if (!name.empty() && disk_name_recorded(name) && whole_disk(name))
+        std::string_view field[8];
+        for (std::string_view& f : field)
+            f = next_token(line, pos);
+        // As the samplers: a disk that never completed a request is left out.
+        const std::string name(field[2]);
+        if (!name.empty() && disk_name_recorded(name) && whole_disk(name) &&
+            (leading_decimal(field[3]) != 0 || leading_decimal(field[7]) != 0))
             disks.push_back(name);
     }
     return disks;

@@ -220,48 +220,32 @@ TEST_F(Storage, SmartSelfTestsWithoutWakingOrWarning)
     EXPECT_EQ(reading.failure, "smartctl /dev/sda: exit status 1, output not understood");
 }
 
-TEST_F(Storage, SourceNamesEachJobAndAsksNothingWhileOff)
+TEST_F(Storage, SourceNamesJobsWarnsOnceAndSaysWhenItAnswersAgain)
 {
     sys_write("block/md0/md/sync_action", "resync\n");
-    fake("smartctl");
-    answer("smartctl", "sdb", read_fixture("smartctl/smartctl-7.2-c-ata-selftest-in-progress.txt"));
-    activity_check check;
-    storage_check(check, {"sdb"});
-    EXPECT_FALSE(check.busy);
-    EXPECT_EQ(args("smartctl"), "");
-    settings.storage_jobs = 1;
-    EXPECT_EQ(capture_stdout([&] { storage_check(check, {"sdb"}); }), "");
-    EXPECT_TRUE(check.busy);
-    EXPECT_EQ(check.message, "(ストレージ処理中)");
-    EXPECT_EQ(reason_tokens(check.reasons), (strings{"storage:md0:resync", "storage:sdb:selftest"}));
-}
-
-TEST_F(Storage, SourceThatCannotAnswerWarnsOnceAndSaysWhenItAnswersAgain)
-{
-    settings.storage_jobs = 1;
-    sys_write("block/md0/md/sync_action", "check\n");
     sys_write("module/zfs/refcnt", "0\n");
     fake("zpool");
+    fake("smartctl");
+    answer("smartctl", "sdb", read_fixture("smartctl/smartctl-7.2-c-ata-selftest-in-progress.txt"));
     answer("zpool", "status", "The ZFS modules cannot be auto-loaded.\n", 1);
     activity_check check;
-    // A stop request abandons the check: nothing is reported.
-    stop_request(SIGTERM);
-    std::string printed = capture_stdout([&] { storage_check(check, {}); });
+    storage_check(check, {"sdb"});
+    EXPECT_EQ(args("smartctl") + args("zpool"), "");  // off: nothing asked
+    settings.storage_jobs = 1;
+    stop_request(SIGTERM);  // the check is abandoned: nothing said
+    EXPECT_EQ(capture_stdout([&] { storage_check(check, {"sdb"}); }), "");
     stop_reset();
-    EXPECT_EQ(printed, "");
-    EXPECT_TRUE(check.reasons.empty());
-    const char* warning = "警告：ストレージ処理（zpool status: exit status 1）を確認できません。";
-    for (int i = 0; i < 2; i++) {
+    for (int i = 0; i < 3; i++) {  // failing twice, then answering
+        if (i == 2)
+            answer("zpool", "status", read_fixture("zpool/zpool-status-2.1-scrub-finished.txt"));
         check = {};
-        printed = capture_stdout([&] { storage_check(check, {}); });
-        EXPECT_EQ(printed.find(warning) != std::string::npos, i == 0) << printed;
-        EXPECT_TRUE(check.busy);
-        EXPECT_EQ(reason_tokens(check.reasons), (strings{"storage:md0:check", "storage:error"}));
+        const std::string printed = capture_stdout([&] { storage_check(check, {"sdb"}); });
+        EXPECT_EQ(printed.find("警告：ストレージ処理（zpool status: exit status 1）") != std::string::npos, i == 0);
+        EXPECT_EQ(printed == "回復：ストレージ処理を再び確認できます。\n", i == 2) << printed;
+        EXPECT_EQ(reason_tokens(check.reasons).back(), i < 2 ? "storage:error" : "storage:sdb:selftest");
     }
-    answer("zpool", "status", read_fixture("zpool/zpool-status-2.1-scrub-finished.txt"));
-    check = {};
-    EXPECT_EQ(capture_stdout([&] { storage_check(check, {}); }), "回復：ストレージ処理を再び確認できます。\n");
-    EXPECT_EQ(reason_tokens(check.reasons), strings{"storage:md0:check"});
+    EXPECT_EQ(reason_tokens(check.reasons), (strings{"storage:md0:resync", "storage:sdb:selftest"}));
+    EXPECT_EQ(check.message, "(ストレージ処理中)");
 }
 
 }  // namespace

@@ -195,9 +195,6 @@ TEST_F(Args, ActivitySources)
         {{"-ii", "lo,veth*"}, [](settings_record& s) { strcpy(s.ignore_interfaces, "lo,veth*"); }, 0, ""},
         {{"--ignore_interfaces", "lo,"}, nullptr, -1, refusal("lo,")},
         {{"-sj", "on"}, [](settings_record& s) { s.storage_jobs = 1; }, 0, ""},
-        {{"--storage_jobs", "yes"}, nullptr, -1, refusal("yes")},
-        {{"-ah", "Mon-Fri 08:00-18:00,22:00-02:00"},
-         [](settings_record& s) { strcpy(s.awake_hours, "Mon-Fri 08:00-18:00,22:00-02:00"); }, 0, ""},
         {{"--awake_hours", "Monday 08:00-18:00"}, nullptr, -1, refusal("Monday 08:00-18:00")},
         // The older options keep their meaning beside the new ones.
         {{"-c", "x", "-cp", "5", "-rx", "7"}, [](settings_record& s) {

@@ -201,7 +201,6 @@ TEST_F(ConfigLines, ActivitySources)
          [](settings_record& s) { strcpy(s.busy_check, "pgrep -x 'rsync' >/dev/null"); }, ""},
         {"IGNORE_INTERFACES=lo,veth*,docker*,br-*\n",
          [](settings_record& s) { strcpy(s.ignore_interfaces, "lo,veth*,docker*,br-*"); }, ""},
-        {"STORAGE_JOBS=on\r\n", [](settings_record& s) { s.storage_jobs = 1; }, ""},
         {"AWAKE_HOURS= Sat 10:00-14:00 \r\n", [](settings_record& s) { strcpy(s.awake_hours, "Sat 10:00-14:00"); },
          ""},
         {"AWAKE_HOURS=08:00\n", nullptr, bad("AWAKE_HOURS=08:00")},
