@@ -23,10 +23,7 @@ int run_shell(const char* command_line, int deadline_ms, bool stop_ends_wait)
     // What was printed so far comes before anything the command prints.
     (void)fflush(stdout);
     const shell_command shell(command_line);
-    child_spec job;
-    job.argv = shell.argv;
-    job.io = child_io_inherit;
-    job.deadline_ms = deadline_ms;
+    child_spec job = shell_job(shell, child_io_inherit, deadline_ms);
     job.stop_ends_wait = stop_ends_wait;
     return command_status(child_run(job));
 }

@@ -22,10 +22,7 @@ constexpr int shell_not_executable = 126;
 check_result run_check_command(const char* command)
 {
     const shell_command shell(command);
-    child_spec job;
-    job.argv = shell.argv;
-    job.io = child_io_quiet;
-    job.deadline_ms = busy_check_deadline_ms;
+    child_spec job = shell_job(shell, child_io_quiet, busy_check_deadline_ms);
     job.kill_leftovers = true;
     const child_outcome outcome = child_run(job);
     if (outcome.result == child_timed_out)

@@ -7,6 +7,7 @@
 #include <systemd/sd-bus.h>
 
 #include "activity/source_report.h"
+#include "activity/system_bus.h"
 #include "base/settings.h"
 
 source_health session_health;
@@ -18,65 +19,15 @@ constexpr const char* logind_service = "org.freedesktop.login1";
 constexpr const char* logind_path = "/org/freedesktop/login1";
 constexpr const char* logind_manager = "org.freedesktop.login1.Manager";
 constexpr const char* logind_session = "org.freedesktop.login1.Session";
-// A check waits at most this long for one answer of logind.
-constexpr uint64_t logind_timeout_us = 5000000;
 
-sd_bus* logind_bus = nullptr;
 
-void bus_close()
+// Calls a method of logind without arguments or with one string.
+bool bus_call_method(bus_reply& call, const bus_deadline& deadline, const char* path, const char* interface,
+                     const char* method, const char* argument)
 {
-    logind_bus = sd_bus_flush_close_unref(logind_bus);
-}
-
-bool bus_open()
-{
-    if (logind_bus != nullptr && sd_bus_is_open(logind_bus) > 0)
-        return true;
-    bus_close();
-    if (sd_bus_open_system(&logind_bus) < 0) {
-        logind_bus = nullptr;
-        return false;
-    }
-    (void)sd_bus_set_method_call_timeout(logind_bus, logind_timeout_us);
-    return true;
-}
-
-// Owns one message and one error of a call.
-struct bus_call {
-    sd_bus_message* reply = nullptr;
-    sd_bus_error error = SD_BUS_ERROR_NULL;
-    bus_call() = default;
-    bus_call(const bus_call&) = delete;
-    bus_call& operator=(const bus_call&) = delete;
-    ~bus_call()
-    {
-        sd_bus_message_unref(reply);
-        sd_bus_error_free(&error);
-    }
-};
-
-// Calls a method without arguments or with one string. A connection that
-// has broken since the last check is opened again once.
-bool bus_call_method(bus_call& call, const char* path, const char* interface, const char* method,
-                     const char* argument)
-{
-    for (int attempt = 0; attempt < 2; attempt++) {
-        if (!bus_open())
-            return false;
-        sd_bus_error_free(&call.error);
-        call.reply = sd_bus_message_unref(call.reply);
-        const int r = argument == nullptr
-            ? sd_bus_call_method(logind_bus, logind_service, path, interface, method, &call.error,
-                                 &call.reply, "")
-            : sd_bus_call_method(logind_bus, logind_service, path, interface, method, &call.error,
-                                 &call.reply, "s", argument);
-        if (r >= 0)
-            return true;
-        if (sd_bus_is_open(logind_bus) > 0)
-            return false;  // an answer, only not the one asked for
-        bus_close();
-    }
-    return false;
+    return argument == nullptr
+               ? system_bus_call(call, deadline, logind_service, path, interface, method, "")
+               : system_bus_call(call, deadline, logind_service, path, interface, method, "s", argument);
 }
 
 // What a check needs of one session.
@@ -124,11 +75,11 @@ bool read_session_facts(sd_bus_message* m, session_facts& facts)
 }
 
 // 1: facts read, 0: the session ended since the listing, -1: no answer.
-int session_get(const char* path, session_facts& facts)
+int session_get(const bus_deadline& deadline, const char* path, session_facts& facts)
 {
-    bus_call call;
-    if (bus_call_method(call, path, "org.freedesktop.DBus.Properties", "GetAll", logind_session))
-        return read_session_facts(call.reply, facts) ? 1 : -1;
+    bus_reply call;
+    if (bus_call_method(call, deadline, path, "org.freedesktop.DBus.Properties", "GetAll", logind_session))
+        return read_session_facts(call.message, facts) ? 1 : -1;
     const bool gone = sd_bus_error_has_name(&call.error, "org.freedesktop.DBus.Error.UnknownObject") ||
                       sd_bus_error_has_name(&call.error, "org.freedesktop.DBus.Error.UnknownMethod");
     return gone ? 0 : -1;
@@ -142,18 +93,18 @@ bool session_counts(const session_facts& facts)
 }
 
 // Walks the sessions of ListSessions. Returns false when logind did not answer.
-bool sessions_read(source_findings& found)
+bool sessions_read(const bus_deadline& deadline, source_findings& found)
 {
-    bus_call call;
-    if (!bus_call_method(call, logind_path, logind_manager, "ListSessions", nullptr) ||
-        sd_bus_message_enter_container(call.reply, 'a', "(susso)") < 0)
+    bus_reply call;
+    if (!bus_call_method(call, deadline, logind_path, logind_manager, "ListSessions", nullptr) ||
+        sd_bus_message_enter_container(call.message, 'a', "(susso)") < 0)
         return false;
     const char *id, *user, *seat, *path;
     uint32_t uid;
     int r;
-    while ((r = sd_bus_message_read(call.reply, "(susso)", &id, &uid, &user, &seat, &path)) > 0) {
+    while ((r = sd_bus_message_read(call.message, "(susso)", &id, &uid, &user, &seat, &path)) > 0) {
         session_facts facts;
-        const int got = session_get(path, facts);
+        const int got = session_get(deadline, path, facts);
         if (got < 0)
             return false;
         if (got == 0 || !session_counts(facts))
@@ -182,16 +133,16 @@ bool inhibits_power_off(std::string_view what)
     return found;
 }
 
-bool inhibitors_read(source_findings& found)
+bool inhibitors_read(const bus_deadline& deadline, source_findings& found)
 {
-    bus_call call;
-    if (!bus_call_method(call, logind_path, logind_manager, "ListInhibitors", nullptr) ||
-        sd_bus_message_enter_container(call.reply, 'a', "(ssssuu)") < 0)
+    bus_reply call;
+    if (!bus_call_method(call, deadline, logind_path, logind_manager, "ListInhibitors", nullptr) ||
+        sd_bus_message_enter_container(call.message, 'a', "(ssssuu)") < 0)
         return false;
     const char *what, *who, *why, *mode;
     uint32_t uid, pid;
     int r;
-    while ((r = sd_bus_message_read(call.reply, "(ssssuu)", &what, &who, &why, &mode, &uid, &pid)) > 0) {
+    while ((r = sd_bus_message_read(call.message, "(ssssuu)", &what, &who, &why, &mode, &uid, &pid)) > 0) {
         if (strcmp(mode, "block") == 0 && inhibits_power_off(what))
             findings_add(found, who, what);
     }
@@ -205,7 +156,7 @@ void session_check(activity_check& check)
     if (settings.user_sessions == user_sessions_off)
         return;
     source_findings found;
-    const bool answered = sessions_read(found);
+    const bool answered = sessions_read(system_bus_deadline(), found);
     source_report(check, session_health, answered, found, "ログインセッション（systemd-logind）", "(ログイン中)",
                   "session");
 }
@@ -215,13 +166,13 @@ void inhibitor_check(activity_check& check)
     if (settings.inhibitors == 0)
         return;
     source_findings found;
-    const bool answered = inhibitors_read(found);
+    const bool answered = inhibitors_read(system_bus_deadline(), found);
     source_report(check, inhibitor_health, answered, found, "抑止ロック（systemd-logind）", "(抑止ロック)", "inhibitor");
 }
 
 void logind_reset()
 {
-    bus_close();
+    system_bus_reset();
     session_health = {};
     inhibitor_health = {};
 }

@@ -1,7 +1,6 @@
 // Login sessions and inhibitor locks as activity, asked of systemd-logind
-// on the system bus (sd-bus finds it, DBUS_SYSTEM_BUS_ADDRESS first). The
-// connection is kept between checks; one that broke is opened afresh, so a
-// bus that went away and came back is followed.
+// on the system bus (activity/system_bus.h): each check's exchanges fit in
+// one deadline, and a bus that went away and came back is followed.
 #pragma once
 
 #include "base/activity.h"

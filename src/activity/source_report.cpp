@@ -7,6 +7,7 @@
 #include "base/clock.h"
 #include "base/journal.h"
 #include "base/settings.h"
+#include "base/stop.h"
 #include "base/text_escape.h"
 
 void findings_add(source_findings& found, std::string subject, std::string detail)
@@ -75,7 +76,10 @@ void source_report(activity_check& check, source_health& health, bool answered, 
                    const char* what, const char* text, const char* kind)
 {
     if (!answered) {
-        source_failed(check, health, kind, what);
+        // A wait cut short by a stop request says nothing of the source:
+        // the check is abandoned.
+        if (!stop_requested())
+            source_failed(check, health, kind, what);
         return;
     }
     source_answered(health, what);

@@ -46,7 +46,8 @@ void source_failed(activity_check& check, source_health& health, const char* kin
 // The source answered: one line if it was failing until now.
 void source_answered(source_health& health, const char* what);
 
-// One source's check: as source_failed when it could not answer, else
-// source_answered and findings_report.
+// One source's check: as source_failed when it could not answer (unless a
+// stop request cut its wait short: then nothing), else source_answered and
+// findings_report.
 void source_report(activity_check& check, source_health& health, bool answered, const source_findings& found,
                    const char* what, const char* text, const char* kind);

@@ -55,6 +55,17 @@ struct shell_command {
     explicit shell_command(const char* command_line) : argv{"/bin/sh", "-c", command_line, nullptr} {}
 };
 
+// A run of shell's command line with its streams as io, for at most
+// deadline_ms (0: no limit); shell must outlive the run.
+inline child_spec shell_job(const shell_command& shell, child_io io, int deadline_ms)
+{
+    child_spec job;
+    job.argv = shell.argv;
+    job.io = io;
+    job.deadline_ms = deadline_ms;
+    return job;
+}
+
 // How long a killed child is waited for.
 constexpr int child_reap_grace_ms_default = 1000;
 extern int child_reap_grace_ms;

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "base/journal.h"
+#include "config/config_file.h"
 #include "config/setting_kinds.h"
 #include "config/setting_table.h"
 #include "devices/registry.h"
@@ -17,11 +18,15 @@ void arg_refuse(const char* arg)
 
 namespace {
 
-// The parser's mode is the row whose value the next plain argument is;
-// nullptr: an event name (at the start, and once an option's value was
-// taken, so that "-ev" takes any number of them). A threshold row carries
-// its unit factor, so the mode stands for the multiplier too.
-using arg_mode = const setting_descriptor*;
+// The parser's mode is the row whose value the next plain argument is, and
+// the option as it was written; no row: an event name (at the start, and
+// once an option's value was taken, so that "-ev" takes any number of them).
+// A threshold row carries its unit factor, so the mode stands for the
+// multiplier too.
+struct arg_mode {
+    const setting_descriptor* row = nullptr;
+    const char* option = nullptr;
+};
 
 // Handles an option. Returns -1 when parsing ends here.
 int arg_option(const char* arg, arg_mode& mode)
@@ -33,27 +38,30 @@ int arg_option(const char* arg, arg_mode& mode)
     }
     if (row->flag != nullptr)
         return row->flag(*row);  // the pending mode stays
-    mode = row;
+    mode = {row, arg};
     return 0;
 }
 
 // Takes the value of the pending option. Returns -1 when parsing ends here.
 int arg_value(const char* arg, arg_mode& mode)
 {
-    const setting_descriptor* row = mode;
-    if (row == nullptr) {
+    const arg_mode taken = mode;
+    if (taken.row == nullptr) {
         add_device_by_event_name(arg);
         return 0;
     }
-    mode = nullptr;
-    return row->arg(*row, arg);
+    mode = {};
+    const int result = taken.row->arg(*taken.row, arg);
+    if (result == 0 && taken.row->warn != nullptr)
+        taken.row->warn(*taken.row, taken.option, arg, false);
+    return result;
 }
 
 }  // namespace
 
 int arg_anal(int argc, char** argv)
 {
-    arg_mode mode = nullptr;
+    arg_mode mode;
     for (int i = 1; i < argc; i++) {
         const char* arg = argv[i];
         const int result = arg[0] == '-' ? arg_option(arg, mode) : arg_value(arg, mode);
@@ -61,11 +69,27 @@ int arg_anal(int argc, char** argv)
             return result < 0 ? -1 : result;
     }
     // Calibration without its minutes would start watching instead.
-    if (mode != nullptr && mode->needs_value) {
-        arg_refuse(mode->short_option);
+    if (mode.row != nullptr && mode.row->needs_value) {
+        arg_refuse(mode.row->short_option);
         return -1;
     }
     return 0;
+}
+
+std::string arg_language_scan(int argc, char** argv)
+{
+    std::string chosen;
+    for (int i = 1; i + 1 < argc; i++) {
+        const setting_descriptor* row = argv[i][0] == '-' ? setting_option_find(argv[i]) : nullptr;
+        if (row == nullptr || argv[i + 1][0] == '-')
+            continue;
+        std::string in_file;
+        if (row == &setting_language_row())
+            chosen = argv[i + 1];
+        else if (row->hands_over && config_language_scan(argv[i + 1], in_file) && !in_file.empty())
+            chosen = in_file;
+    }
+    return chosen;
 }
 
 int arg_test_config_count(int argc, char** argv)

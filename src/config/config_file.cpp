@@ -84,8 +84,14 @@ void config_bad_value(const char* line)
 
 void config_key_apply(const setting_descriptor& row, const char* value, const char* line)
 {
-    if (!row.file(row, value))
+    if (!row.file(row, value)) {
         config_bad_value(line);
+        return;
+    }
+    if (row.warn != nullptr) {
+        const std::string key(row.key, strcspn(row.key, "="));
+        row.warn(row, key.c_str(), value, true);
+    }
 }
 
 // What a line led to.
@@ -224,6 +230,45 @@ int config_open(const char* path, config_chain& chain, file_stream* out)
 }
 
 }  // namespace
+
+bool config_scan_value(const char* path, const setting_descriptor& wanted, std::string& found)
+{
+    found.clear();
+    std::string next = path;
+    struct stat st;
+    for (int files = 0; files < config_chain_limit; files++) {
+        file_stream fp;
+        if (config_trusted_open(next.c_str(), &fp, &st, true) != trust_opened)
+            return files > 0;
+        config_line line;
+        bool handed_over = false;
+        while (!handed_over && config_line_read(fp.get(), line)) {
+            const char* value = nullptr;
+            const setting_descriptor* row =
+                line.nul || config_line_comment(line.piece) ? nullptr : setting_key_find(line.piece, &value);
+            if (row == nullptr || (line.tail && setting_takes_text(*row)))
+                continue;
+            config_line_end_cut(line.piece, row);
+            if (row == &wanted)
+                found = value;
+            handed_over = row->hands_over;
+            if (handed_over)
+                next = value;
+        }
+        if (!handed_over)
+            return true;
+    }
+    return true;  // a chain too long: its reading refuses it
+}
+
+bool config_language_scan(const char* path, std::string& language)
+{
+    if (!config_scan_value(path, setting_language_row(), language))
+        return false;
+    const std::size_t first = language.find_first_not_of(" \t\r");
+    language = first == std::string::npos ? "" : language.substr(first, language.find_last_not_of(" \t\r") + 1 - first);
+    return true;
+}
 
 int read_config(const char* path)
 {

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <string>
 
+#include "config/setting_table.h"
+
 // Result of read_config for a file that must stop the program from
 // starting: refused as unsafe, or a "FILE=" chain that comes back to a file
 // already read or runs too long. Its line has been printed.
@@ -20,6 +22,15 @@ int read_config(const char* path);
 // spelled out), then what config_system_print adds. Runs no sampler and no
 // expiry command.
 void test_config_print();
+
+// Looks for the last line in path (and the files it hands over to) whose
+// key is wanted's, and puts its value, as reading the file would take it,
+// into found (empty: none); nothing is applied or printed. Returns false
+// when path itself cannot be opened.
+bool config_scan_value(const char* path, const setting_descriptor& wanted, std::string& found);
+
+// config_scan_value for MESSAGES=, its value without blanks around it.
+bool config_language_scan(const char* path, std::string& language);
 
 // Applies the lines of fp up to its end or up to a "FILE=" line. Returns
 // true, with the named path in *handover, when reading is to go on in that

@@ -26,9 +26,14 @@ bool same_file(const struct stat& a, const struct stat& b)
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+// False while a file is only looked into (for the language of the
+// messages): its refusal is printed when it is really read.
+bool refusals_printed = true;
+
 void refuse(const char* path, const char* reason)
 {
-    printf("%s設定ファイルを使用しません（%s）：%s\n", journal_prefix(journal_error), reason, path);
+    if (refusals_printed)
+        printf("%s設定ファイルを使用しません（%s）：%s\n", journal_prefix(journal_error), reason, path);
 }
 
 bool file_trusted(const char* path, const struct stat& st)
@@ -52,14 +57,16 @@ bool file_trusted(const char* path, const struct stat& st)
 bool directory_trusted(const char* path, const std::string& dir, const struct stat& st, uid_t entry_uid)
 {
     if (!owner_trusted(st.st_uid)) {
-        printf("%s設定ファイルを使用しません（ディレクトリ %s の所有者が root でも実行ユーザーでもありません）：%s\n",
+        if (refusals_printed)
+            printf("%s設定ファイルを使用しません（ディレクトリ %s の所有者が root でも実行ユーザーでもありません）：%s\n",
                journal_prefix(journal_error), dir.c_str(), path);
         return false;
     }
     // In a sticky directory only an entry's owner can replace it.
     const bool sticky_safe = (st.st_mode & S_ISVTX) != 0 && owner_trusted(entry_uid);
     if (writable_by_others(st) && !sticky_safe) {
-        printf("%s設定ファイルを使用しません（ディレクトリ %s を他のユーザーが書き換え可能）：%s\n",
+        if (refusals_printed)
+            printf("%s設定ファイルを使用しません（ディレクトリ %s を他のユーザーが書き換え可能）：%s\n",
                journal_prefix(journal_error), dir.c_str(), path);
         return false;
     }
@@ -127,7 +134,9 @@ bool holders_trusted(const char* path, const std::string& real_path, const struc
 
 }  // namespace
 
-trust_outcome config_trusted_open(const char* path, file_stream* out, struct stat* st)
+namespace {
+
+trust_outcome trusted_open(const char* path, file_stream* out, struct stat* st)
 {
     // Looked at before it is opened, so that a FIFO or a device node is
     // never opened (opening some devices acts on them); the opened file is
@@ -167,4 +176,14 @@ trust_outcome config_trusted_open(const char* path, file_stream* out, struct sta
         return trust_refused;
     *out = std::move(fp);
     return trust_opened;
+}
+
+}  // namespace
+
+trust_outcome config_trusted_open(const char* path, file_stream* out, struct stat* st, bool quiet)
+{
+    refusals_printed = !quiet;
+    const trust_outcome outcome = trusted_open(path, out, st);
+    refusals_printed = true;
+    return outcome;
 }

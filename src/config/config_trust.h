@@ -19,4 +19,5 @@ enum trust_outcome {
 // writable by nobody else (a sticky directory excepted, whose entry then
 // must be owned by root or the effective user). The checks are made on the
 // opened file and, while it is held open, on each directory that holds it.
-trust_outcome config_trusted_open(const char* path, file_stream* out, struct stat* st);
+// With quiet, a refusal prints nothing.
+trust_outcome config_trusted_open(const char* path, file_stream* out, struct stat* st, bool quiet = false);

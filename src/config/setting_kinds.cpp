@@ -10,7 +10,9 @@
 #include "base/config_line.h"
 #include "base/day_time.h"
 #include "base/journal.h"
+#include "base/messages.h"
 #include "base/settings.h"
+#include "base/text_escape.h"
 #include "config/args.h"
 #include "config/config_file.h"
 #include "config/config_values.h"
@@ -35,6 +37,15 @@ bool threshold_take(const setting_descriptor& row, const char* value)
 bool minutes_take(const setting_descriptor& row, const char* value)
 {
     config_set_minutes(row.number, value);
+    return true;
+}
+
+// 0 switches it off.
+bool minutes_or_off_take(const setting_descriptor& row, const char* value)
+{
+    const int32_t minutes = config_signed(value);
+    if (minutes >= 0)
+        *row.number = config_minutes_to_seconds(minutes);
     return true;
 }
 
@@ -108,6 +119,12 @@ bool event_name_take(const setting_descriptor&, const char* value)
 {
     add_device_by_event_name(value);
     return true;
+}
+
+// A language without a catalog is refused.
+bool language_take(const setting_descriptor&, const char* value)
+{
+    return messages_choose(value);
 }
 
 // The file's values.
@@ -229,6 +246,60 @@ int version_flag(const setting_descriptor&)
     return arg_finished;
 }
 
+// Warnings on numbers: the conversions stay as they are (files and scripts
+// rely on them), but a value that was no number, or was ignored, is named,
+// so that a typo does not silently stop the watching.
+
+namespace {
+
+// Whether text is a plain whole number: blanks, an optional sign (a minus
+// only where signed), digits, blanks (a carriage return too).
+bool plain_number(std::string_view text, bool sign_allowed)
+{
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    std::size_t i = 0;
+    while (i < text.size() && blank(text[i]))
+        i++;
+    if (i < text.size() && (text[i] == '+' || (sign_allowed && text[i] == '-')))
+        i++;
+    const std::size_t digits = i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+        i++;
+    if (i == digits || i - digits > 18)  // no digits, or too many to be meant
+        return false;
+    while (i < text.size() && blank(text[i]))
+        i++;
+    return i == text.size();
+}
+
+}  // namespace
+
+void threshold_warn(const setting_descriptor& row, const char* name, const char* value, bool)
+{
+    if (plain_number(value, false))
+        return;
+    const uint64_t taken = *row.threshold;
+    const std::string as = taken == 0 ? "0（未監視）" : std::to_string(taken) + " ";
+    printf("%s警告：%s の値「%s」は数値ではありません。%sとみなします。\n", journal_prefix(journal_warning), name,
+           text_escape(value).c_str(), as.c_str());
+}
+
+void time_warn(const setting_descriptor& row, const char* name, const char* value, bool from_file)
+{
+    // The file takes any display level, the notice time 0 too; elsewhere
+    // only values above 0 are taken.
+    const bool any = from_file && row.file == level_file;
+    const int32_t least = row.take == minutes_or_off_take ? 0 : 1;
+    const int32_t read = config_signed(value);
+    const char* const mark = journal_prefix(journal_warning);
+    if (!any && read < least)
+        printf("%s警告：%s の値「%s」は 0 より大きい整数ではないため無視します。\n", mark, name,
+               text_escape(value).c_str());
+    else if (!plain_number(value, true))
+        printf("%s警告：%s の値「%s」は数値ではありません。%d とみなします。\n", mark, name, text_escape(value).c_str(),
+               read);
+}
+
 // "-t": the values in the file's units.
 
 void threshold_print(const setting_descriptor& row)
@@ -274,6 +345,11 @@ void path_print(const setting_descriptor& row)
 void expiry_command_print(const setting_descriptor& row)
 {
     config_line_print(row.key, expiry_action_text());
+}
+
+void language_print(const setting_descriptor& row)
+{
+    printf("%s%s\n", row.key, messages_language().c_str());
 }
 
 void not_roop_print(const setting_descriptor& row)

@@ -12,6 +12,7 @@
 // with an option's value; flag: an option that acts at once; print: "-t".
 bool threshold_take(const setting_descriptor& row, const char* value);
 bool minutes_take(const setting_descriptor& row, const char* value);
+bool minutes_or_off_take(const setting_descriptor& row, const char* value);
 bool positive_take(const setting_descriptor& row, const char* value);
 bool count_take(const setting_descriptor& row, const char* value);
 bool percent_take(const setting_descriptor& row, const char* value);
@@ -23,6 +24,7 @@ bool prefix_list_take(const setting_descriptor& row, const char* value);
 bool path_take(const setting_descriptor& row, const char* value);
 bool device_name_take(const setting_descriptor& row, const char* value);
 bool event_name_take(const setting_descriptor& row, const char* value);
+bool language_take(const setting_descriptor& row, const char* value);
 bool day_windows_take(const setting_descriptor& row, const char* value);
 
 bool word_file(const setting_descriptor& row, const char* value);
@@ -42,6 +44,9 @@ int test_config_flag(const setting_descriptor& row);
 int status_flag(const setting_descriptor& row);
 int version_flag(const setting_descriptor& row);
 
+void threshold_warn(const setting_descriptor& row, const char* name, const char* value, bool from_file);
+void time_warn(const setting_descriptor& row, const char* name, const char* value, bool from_file);
+
 void threshold_print(const setting_descriptor& row);
 void minutes_print(const setting_descriptor& row);
 void number_print(const setting_descriptor& row);
@@ -51,6 +56,7 @@ void text_print(const setting_descriptor& row);
 void path_print(const setting_descriptor& row);
 void expiry_command_print(const setting_descriptor& row);
 void not_roop_print(const setting_descriptor& row);
+void language_print(const setting_descriptor& row);
 
 // "off" and "on", for the values 0 and 1.
 extern const char* const on_off_words[];
@@ -111,6 +117,7 @@ constexpr setting_descriptor threshold_row(const char* key, const char* short_op
     row.threshold = setting;
     row.factor = factor;
     row.print = factor == 1 ? threshold_print : nullptr;
+    row.warn = threshold_warn;
     return row;
 }
 
@@ -129,14 +136,28 @@ constexpr setting_descriptor number_row(const char* key, const char* short_optio
 constexpr setting_descriptor minutes_row(const char* key, const char* short_option, const char* long_option,
                                          int32_t* setting, const setting_help& help)
 {
-    return number_row(key, short_option, long_option, setting, minutes_take, minutes_print, help);
+    setting_descriptor row = number_row(key, short_option, long_option, setting, minutes_take, minutes_print, help);
+    row.warn = time_warn;
+    return row;
+}
+
+// Minutes held in seconds, 0 (off) taken too.
+constexpr setting_descriptor minutes_or_off_row(const char* key, const char* short_option, const char* long_option,
+                                                int32_t* setting, const setting_help& help)
+{
+    setting_descriptor row = minutes_row(key, short_option, long_option, setting, help);
+    row.take = minutes_or_off_take;
+    row.file = minutes_or_off_take;
+    return row;
 }
 
 // Seconds, taken when > 0.
 constexpr setting_descriptor seconds_row(const char* key, const char* short_option, const char* long_option,
                                          int32_t* setting, const setting_help& help)
 {
-    return number_row(key, short_option, long_option, setting, positive_take, number_print, help);
+    setting_descriptor row = number_row(key, short_option, long_option, setting, positive_take, number_print, help);
+    row.warn = time_warn;
+    return row;
 }
 
 // A display level: the file takes any, the command line only levels > 0.
@@ -193,6 +214,18 @@ constexpr setting_descriptor switch_row(const char* key, const char* short_optio
 {
     setting_descriptor row = on_off_row(key, short_option, long_option, setting, help);
     row.flag = switch_on_flag;
+    return row;
+}
+
+// The language of the messages, by name ("ja", "en"); the file's value
+// without blanks or a carriage return around it.
+constexpr setting_descriptor language_row(const char* key, const char* short_option, const char* long_option,
+                                          const setting_help& help)
+{
+    setting_descriptor row = value_row(key, short_option, long_option, language_take, help);
+    row.file_text = true;
+    row.file = word_file;
+    row.print = language_print;
     return row;
 }
 

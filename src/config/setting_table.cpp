@@ -94,7 +94,7 @@ constexpr setting_descriptor setting_table[] = {
         {"\t-dp [prefix,...], --disk_prefixes [prefix,...]",
          "\t\t監視するディスク名の先頭部分をカンマ区切りで指定します。\n\t\t指定しない場合は「sd」です。例：sd,nvme,vd,mmcblk,md"}),
     // A notice before acting, a dry run, and calibration instead of watching.
-    minutes_row("NOTICE_TIME=", "-nt", "--notice_time", &settings.notice_time,
+    minutes_or_off_row("NOTICE_TIME=", "-nt", "--notice_time", &settings.notice_time,
         {"\t-nt [minute], --notice_time [minute]",
          "\t\t満了処理の何分前に予告するかを分単位で指定します。\n\t\t指定しない場合は0（予告なし）です。満了時間より短くしてください。"}),
     command_row("NOTICE_RUN=", "-nr", "--notice_run", settings.notice_run,
@@ -145,6 +145,9 @@ constexpr setting_descriptor setting_table[] = {
     flag_row(nullptr, "--version", "--version", version_flag, nullptr,
         {"\t--version",
          "\t\tバージョンを表示して終了します。"}),
+    language_row("MESSAGES=", "-ms", "--messages",
+        {"\t-ms [ja|en], --messages [ja|en]",
+         "\t\t表示する言語を指定します。ja:日本語（既定）、en:英語"}),
     // Storage maintenance and hours to stay up.
     on_off_row("STORAGE_JOBS=", "-sj", "--storage_jobs", &settings.storage_jobs,
         {"\t-sj [off|on], --storage_jobs [off|on]",
@@ -207,6 +210,18 @@ const setting_descriptor* setting_option_find(const char* arg)
         }
     }
     return nullptr;
+}
+
+const setting_descriptor& setting_language_row()
+{
+    static const setting_descriptor* row = [] {
+        for (const setting_descriptor& r : setting_table) {
+            if (r.take == language_take)
+                return &r;
+        }
+        return &setting_table[0];  // never: the table holds the row
+    }();
+    return *row;
 }
 
 void test_config_print()

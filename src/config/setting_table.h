@@ -47,6 +47,10 @@ struct setting_descriptor {
 
     // "-t": prints the setting as a file line; nullptr: prints nothing.
     void (*print)(const setting_descriptor& row);
+    // Numbers: after the value was applied, one warning line naming the key
+    // or option (name) when the value was no plain number or was ignored;
+    // nullptr for other rows. from_file: the file's own rule for the value.
+    void (*warn)(const setting_descriptor& row, const char* name, const char* value, bool from_file);
     setting_help help;
 
     // Where the value goes, as the row's kind needs.
@@ -74,6 +78,9 @@ const setting_descriptor* setting_key_find(const char* line, const char** value)
 // arg, a threshold family containing arg's pattern standing in its place.
 // nullptr when no row matches.
 const setting_descriptor* setting_option_find(const char* arg);
+
+// The row of the messages' language (MESSAGES=, -ms).
+const setting_descriptor& setting_language_row();
 
 // True for rows whose file value is text taken as it stands (no number).
 inline bool setting_takes_text(const setting_descriptor& row)

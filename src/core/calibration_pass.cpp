@@ -24,7 +24,9 @@ void feed_growth(const activity_check& check)
 {
     for (const growth_item& item : check.growth) {
         const calibration_kind kind = strcmp(item.kind, "net") == 0 ? calibration_interface : calibration_disk;
-        calibration_feed(std::string(item.name).c_str(), kind, item.side == 0 ? calibration_in : calibration_out, item.growth);
+        // Named as printed: a name from the kernel may hold anything.
+        calibration_feed(text_escape(item.name).c_str(), kind, item.side == 0 ? calibration_in : calibration_out,
+                         item.growth);
     }
 }
 

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "base/journal.h"
+#include "base/messages.h"
 #include "config/args.h"
 #include "config/config_file.h"
 #include "base/settings.h"
@@ -19,17 +20,50 @@
 const char* const default_system_config_path = "/etc/lullwatcher/lullwatcher.conf";
 const char* system_config_path = default_system_config_path;
 
+namespace {
+
+// The file in the working directory that the search reads first; empty when
+// the working directory cannot be fetched.
+std::string local_config_path()
+{
+    // Fetched whole, however long, so that the local file is never looked
+    // up through a cut path.
+    char* cwd = getcwd(nullptr, 0);
+    if (cwd == nullptr)
+        return {};
+    const std::string local = std::string(cwd) + "/lullwatcher.conf";
+    free(cwd);
+    return local;
+}
+
+// The language is chosen before anything is printed (the help, refusals and
+// the file's own lines included): from the arguments, or without them from
+// the file that the search would read. A name without a catalog is
+// reported when the setting is really read.
+void choose_language_early(int argc, char** argv, bool file_search)
+{
+    std::string chosen;
+    if (!file_search) {
+        chosen = arg_language_scan(argc, argv);
+    } else {
+        const std::string local = local_config_path();
+        if (local.empty() || !config_language_scan(local.c_str(), chosen))
+            (void)config_language_scan(system_config_path, chosen);
+    }
+    if (!chosen.empty())
+        (void)messages_choose(chosen);
+}
+
+}  // namespace
+
 bool read_default_config()
 {
-    // The working directory is fetched whole, however long, so that the
-    // local file is never looked up through a cut path. When it cannot be
-    // fetched, only the local candidate is skipped: the system file is
-    // still read. A file refused as unsafe stops the start: the settings
-    // its owner wrote must not give way to the defaults.
-    char* cwd = getcwd(nullptr, 0);
-    if (cwd != nullptr) {
-        const std::string local = std::string(cwd) + "/lullwatcher.conf";
-        free(cwd);
+    // When the working directory cannot be fetched, only the local candidate
+    // is skipped: the system file is still read. A file refused as unsafe
+    // stops the start: the settings its owner wrote must not give way to the
+    // defaults.
+    const std::string local = local_config_path();
+    if (!local.empty()) {
         const int result = read_config(local.c_str());
         if (result != -1)
             return result != config_read_refused;
@@ -99,6 +133,7 @@ int lullwatcher_main(int argc, char** argv)
 
     // "-t" reads exactly what a start would: alone, the file search.
     const int test_options = arg_test_config_count(argc, argv);
+    choose_language_early(argc, argv, argc - 1 <= test_options);
     if (argc - 1 <= test_options) {
         if (!read_default_config())
             return -1;

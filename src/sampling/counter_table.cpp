@@ -10,6 +10,7 @@
 
 #include "base/stop.h"
 #include "base/streams.h"
+#include "base/text_escape.h"
 #include "sampling/kernel_file.h"
 #include "sampling/sources.h"
 
@@ -80,8 +81,32 @@ void readings_record(const counter_readings& readings, void (*add)(std::string_v
         add(readings.items[i].name, readings.items[i].first, readings.items[i].second);
 }
 
-void print_counter_line(const char* format, const char* name, unsigned long long value)
+namespace {
+
+// Whether a name needs no escape: printable ASCII only (the usual case,
+// checked without building a string).
+bool plain_name(const char* name)
 {
+    for (; *name != '\0'; name++) {
+        const auto c = static_cast<unsigned char>(*name);
+        if (c < 0x20 || c >= 0x7f)
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void print_counter_line(const char* format, const char* shown_name, unsigned long long value)
+{
+    // Names come from the kernel or a command: one holding a line feed or
+    // another control character must not make a line of its own.
+    std::string escaped;
+    const char* name = shown_name;
+    if (!plain_name(name)) {
+        escaped = text_escape(name);
+        name = escaped.c_str();
+    }
     const char* number = strstr(format, "%llu");
     const std::size_t name_size = strlen(name);
     char line[512];

@@ -60,6 +60,12 @@ TEST_F(Sources, FindingsAreNamedAtLevelTwoAndBounded)
     check = {};
     findings_report(check, found, "(接続中)", "port");
     EXPECT_EQ(check.message, "(接続中:p0/p1/p2/p3/p4/p5/p6/p7)");
+    // A name from outside never makes a line of its own.
+    source_findings forged;
+    findings_add(forged, "apt\n<0>forged", "x\x85");
+    check = {};
+    findings_report(check, forged, "(プロセス実行中)", "process");
+    EXPECT_EQ(check.message, "(プロセス実行中:apt\\x0a<0>forged:x\\x85)");
 }
 
 TEST_F(Sources, EveryCheckInsideAnAwakeWindowIsBusy)
@@ -364,6 +370,7 @@ TEST_F(Sources, CheckCommandStatuses)
         {"kill -9 $$", true, {"check:error"}, true},
         {"lw-no-such-command 2>/dev/null", true, {"check:error"}, true},
         {"sleep 30 & echo $! > " + pid_file + "; wait", true, {"check:error"}, true},
+        {"sleep 30 & echo $! > " + pid_file + "2; exit 0", true, {"check:0"}, false},  // leaves a child behind
     };
     bool was_failing = false;
     for (const auto& c : cases) {
@@ -379,11 +386,14 @@ TEST_F(Sources, CheckCommandStatuses)
         EXPECT_EQ(out, line) << c.command;
         was_failing = c.failing;
     }
-    // The deadline killed the whole group, the shell's child too.
-    std::ifstream in(pid_file);
-    pid_t background = 0;
-    ASSERT_TRUE(in >> background);
-    EXPECT_TRUE(process_gone(background));
+    // The deadline killed the whole group, the shell's child too; and what a
+    // command that ended left running was killed when it ended.
+    for (const std::string& file : {pid_file, pid_file + "2"}) {
+        std::ifstream in(file);
+        pid_t background = 0;
+        ASSERT_TRUE(in >> background) << file;
+        EXPECT_TRUE(process_gone(background)) << file;
+    }
 }
 
 TEST_F(Sources, IgnoredInterfacesByPattern)

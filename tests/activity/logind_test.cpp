@@ -17,14 +17,14 @@ namespace {
 
 class Logind : public ::testing::Test {
 protected:
-    std::unique_ptr<private_logind> logind;
+    std::unique_ptr<private_bus> logind;
 
     void SetUp() override
     {
-        if (!private_logind::available())
+        if (!private_bus::available())
             GTEST_SKIP() << "dbus-daemon or python3-dbusmock is not installed";
         reset_program_state();
-        logind = std::make_unique<private_logind>();
+        logind = std::make_unique<private_bus>();
         bus_up();
     }
     void TearDown() override

@@ -35,17 +35,17 @@ TEST_F(Args, TimesAndDisplayLevel)
     expect_args_cases({
         {{"-ex", "5"}, [](settings_record& s) { s.exfire_time = 300; }, 0, ""},
         {{"--exfire_time", "5"}, [](settings_record& s) { s.exfire_time = 300; }, 0, ""},
-        {{"-ex", "1.5"}, [](settings_record& s) { s.exfire_time = 60; }, 0, ""},
-        {{"-ex", "0", "-ex", "abc"}, nullptr, 0, ""},
+        {{"-ex", "1.5"}, [](settings_record& s) { s.exfire_time = 60; }, 0, "警告：-ex の値「1.5」は数値ではありません。1 とみなします。\n"},
+        {{"-ex", "0", "-ex", "abc"}, nullptr, 0, "警告：-ex の値「0」は 0 より大きい整数ではないため無視します。\n" "警告：-ex の値「abc」は 0 より大きい整数ではないため無視します。\n"},
         {{"-ex", "-3"}, nullptr, -1, refusal("-3")},
         {{"-ex", "99999999999"}, [](settings_record& s) { s.exfire_time = 2147483640; }, 0, ""},
         {{"-ci", "30"}, [](settings_record& s) { s.check_interval = 30; }, 0, ""},
         {{"--check_interval", "4294967297"}, [](settings_record& s) { s.check_interval = INT32_MAX; }, 0, ""},
         {{"-di", "5"}, [](settings_record& s) { s.disp_interval = 5; }, 0, ""},
-        {{"--disp_interval", "0"}, nullptr, 0, ""},
+        {{"--disp_interval", "0"}, nullptr, 0, "警告：--disp_interval の値「0」は 0 より大きい整数ではないため無視します。\n"},
         {{"-l", "3"}, [](settings_record& s) { s.disp_level = 3; }, 0, ""},
         {{"--disp_level", "2"}, [](settings_record& s) { s.disp_level = 2; }, 0, ""},
-        {{"-l", "0"}, nullptr, 0, ""},
+        {{"-l", "0"}, nullptr, 0, "警告：-l の値「0」は 0 より大きい整数ではないため無視します。\n"},
         {{"-n"}, [](settings_record& s) { s.watch_roop = -1; }, 0, ""},
         {{"--not_roop"}, [](settings_record& s) { s.watch_roop = -1; }, 0, ""},
     });
@@ -63,7 +63,7 @@ TEST_F(Args, NetworkThresholdFamilies)
         {{"--rx_threhold", "3"}, [](settings_record& s) { s.rx_threshold = 3; }, 0, ""},
         {{"--rx_threhold_kb", "3"}, [](settings_record& s) { s.rx_threshold = 3; }, 0, ""},
         {{"--rx_threhold_mb", "3"}, [](settings_record& s) { s.rx_threshold = 3; }, 0, ""},
-        {{"-rx", "abc"}, [](settings_record& s) { s.rx_threshold = 0; }, 0, ""},
+        {{"-rx", "abc"}, [](settings_record& s) { s.rx_threshold = 0; }, 0, "警告：-rx の値「abc」は数値ではありません。0（未監視）とみなします。\n"},
         {{"-rx5", "7"}, [](settings_record& s) { s.rx_threshold = 7; }, 0, ""},
         {{"-rxm", "17592186044416"}, [](settings_record& s) { s.rx_threshold = UINT64_MAX; }, 0, ""},
         {{"-tx", "5"}, [](settings_record& s) { s.tx_threshold = 5; }, 0, ""},
@@ -95,7 +95,7 @@ TEST_F(Args, DiskThresholdFamilies)
         {{"--write_threshold_mb", "1"}, [](settings_record& s) { s.write_threshold = 1024; }, 0, ""},
         {{"--write_threhold", "6"}, [](settings_record& s) { s.write_threshold = 6; }, 0, ""},
         {{"--write_threhold_mb", "1"}, [](settings_record& s) { s.write_threshold = 1; }, 0, ""},
-        {{"-r", "x"}, [](settings_record& s) { s.read_threshold = 0; }, 0, ""},
+        {{"-r", "x"}, [](settings_record& s) { s.read_threshold = 0; }, 0, "警告：-r の値「x」は数値ではありません。0（未監視）とみなします。\n"},
     });
 }
 

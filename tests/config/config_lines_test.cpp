@@ -79,7 +79,7 @@ TEST_F(ConfigLines, KeysAreFoundAnywhereAndTheFirstInTableOrderWins)
         // An empty command ends the line: the later key is not looked at.
         {"RX_THRESHOLD=5 COMMAND=\n", nullptr, ""},
         {"EXFIRE_TIME=2\nEXFIRE_TIME=0\nEXFIRE_TIME=4\nEXFIRE_TIME=-1\n",
-         [](settings_record& s) { s.exfire_time = 240; }, ""},
+         [](settings_record& s) { s.exfire_time = 240; }, "警告：EXFIRE_TIME の値「0」は 0 より大きい整数ではないため無視します。\n" "警告：EXFIRE_TIME の値「-1」は 0 より大きい整数ではないため無視します。\n"},
     });
 }
 
@@ -96,16 +96,21 @@ TEST_F(ConfigLines, ThresholdsAndTheirUnits)
         {"READ_THRESHOLD_MB=2\n", [](settings_record& s) { s.read_threshold = 2048; }, ""},
         {"WRITE_THRESHOLD=1024\n", [](settings_record& s) { s.write_threshold = 1024; }, ""},
         {"WRITE_THRESHOLD_MB=3\n", [](settings_record& s) { s.write_threshold = 3072; }, ""},
-        {"RX_THRESHOLD=abc\n", [](settings_record& s) { s.rx_threshold = 0; }, ""},
-        {"RX_THRESHOLD=12abc\n", [](settings_record& s) { s.rx_threshold = 12; }, ""},
+        {"RX_THRESHOLD=abc\n", [](settings_record& s) { s.rx_threshold = 0; },
+         "警告：RX_THRESHOLD の値「abc」は数値ではありません。0（未監視）とみなします。\n"},
+        {"RX_THRESHOLD=12abc\n", [](settings_record& s) { s.rx_threshold = 12; },
+         "警告：RX_THRESHOLD の値「12abc」は数値ではありません。12 とみなします。\n"},
         {"RX_THRESHOLD= +7\r\n", [](settings_record& s) { s.rx_threshold = 7; }, ""},
-        {"RX_THRESHOLD=-1\n", [](settings_record& s) { s.rx_threshold = UINT64_MAX; }, ""},
-        {"TX_THRESHOLD=99999999999999999999999\n", [](settings_record& s) { s.tx_threshold = UINT64_MAX; }, ""},
+        {"RX_THRESHOLD=-1\n", [](settings_record& s) { s.rx_threshold = UINT64_MAX; },
+         "警告：RX_THRESHOLD の値「-1」は数値ではありません。18446744073709551615 とみなします。\n"},
+        {"TX_THRESHOLD=99999999999999999999999\n", [](settings_record& s) { s.tx_threshold = UINT64_MAX; },
+         "警告：TX_THRESHOLD の値「99999999999999999999999」は数値ではありません。18446744073709551615 とみなします。\n"},
         // Beyond 64 bits after the unit factor: the largest value, as on the
         // command line, never a wrap (to 0 this one would stop the watching).
         {"RX_THRESHOLD_MB=17592186044416\n", [](settings_record& s) { s.rx_threshold = UINT64_MAX; }, ""},
         {"RX_THRESHOLD_MB=17592186044415\n", [](settings_record& s) { s.rx_threshold = UINT64_MAX << 20; }, ""},
-        {"RX_THRESHOLD_KB=-1\n", [](settings_record& s) { s.rx_threshold = UINT64_MAX; }, ""},
+        {"RX_THRESHOLD_KB=-1\n", [](settings_record& s) { s.rx_threshold = UINT64_MAX; },
+         "警告：RX_THRESHOLD_KB の値「-1」は数値ではありません。18446744073709551615 とみなします。\n"},
         {"WRITE_THRESHOLD_MB=18014398509481984\n", [](settings_record& s) { s.write_threshold = UINT64_MAX; }, ""},
     });
 }
@@ -114,17 +119,19 @@ TEST_F(ConfigLines, TimesAreTakenOnlyWhenPositiveAndNeverOverflow)
 {
     expect_cases({
         {"EXFIRE_TIME=1\n", [](settings_record& s) { s.exfire_time = 60; }, ""},
-        {"EXFIRE_TIME=0\nEXFIRE_TIME=-3\nEXFIRE_TIME=abc\n", nullptr, ""},
-        {"CHECK_INTERVAL=0\nDISP_INTERVAL=-5\nDISP_INTERVAL=x\n", nullptr, ""},
+        {"EXFIRE_TIME=0\nEXFIRE_TIME=-3\nEXFIRE_TIME=abc\n", nullptr,
+         "警告：EXFIRE_TIME の値「0」は 0 より大きい整数ではないため無視します。\n" "警告：EXFIRE_TIME の値「-3」は 0 より大きい整数ではないため無視します。\n" "警告：EXFIRE_TIME の値「abc」は 0 より大きい整数ではないため無視します。\n"},
+        {"CHECK_INTERVAL=0\nDISP_INTERVAL=-5\nDISP_INTERVAL=x\n", nullptr,
+         "警告：CHECK_INTERVAL の値「0」は 0 より大きい整数ではないため無視します。\n" "警告：DISP_INTERVAL の値「-5」は 0 より大きい整数ではないため無視します。\n" "警告：DISP_INTERVAL の値「x」は 0 より大きい整数ではないため無視します。\n"},
         {"DISP_INTERVAL=5\r\n", [](settings_record& s) { s.disp_interval = 5; }, ""},
         {"DISP_LEVEL=0\n", [](settings_record& s) { s.disp_level = 0; }, ""},
         {"DISP_LEVEL=-1\n", [](settings_record& s) { s.disp_level = -1; }, ""},
-        {"DISP_LEVEL=abc\n", [](settings_record& s) { s.disp_level = 0; }, ""},
+        {"DISP_LEVEL=abc\n", [](settings_record& s) { s.disp_level = 0; }, "警告：DISP_LEVEL の値「abc」は数値ではありません。0 とみなします。\n"},
         {"EXFIRE_TIME=35791394\n", [](settings_record& s) { s.exfire_time = 2147483640; }, ""},
         {"EXFIRE_TIME=35791395\n", [](settings_record& s) { s.exfire_time = 2147483640; }, ""},
         {"EXFIRE_TIME=99999999999999\n", [](settings_record& s) { s.exfire_time = 2147483640; }, ""},
         {"CHECK_INTERVAL=4294967297\n", [](settings_record& s) { s.check_interval = INT32_MAX; }, ""},
-        {"DISP_INTERVAL=-4294967295\n", nullptr, ""},
+        {"DISP_INTERVAL=-4294967295\n", nullptr, "警告：DISP_INTERVAL の値「-4294967295」は 0 より大きい整数ではないため無視します。\n"},
         {"DISP_LEVEL=-99999999999\n", [](settings_record& s) { s.disp_level = INT32_MIN; }, ""},
     });
 }
@@ -160,7 +167,8 @@ TEST_F(ConfigLines, CounterSourceAndDiskPrefixes)
         {"DISK_PREFIXES=sd nvme\n", nullptr, "設定ファイルの値に誤りがあります：DISK_PREFIXES=sd nvme\n"},
         {"DISK_PREFIXES=sd;reboot\n", nullptr, "設定ファイルの値に誤りがあります：DISK_PREFIXES=sd;reboot\n"},
         // The older keys keep their meaning next to the new ones.
-        {"RX_THRESHOLD=5 COUNTER_SOURCE=kernel\n", [](settings_record& s) { s.rx_threshold = 5; }, ""},
+        {"RX_THRESHOLD=5 COUNTER_SOURCE=kernel\n", [](settings_record& s) { s.rx_threshold = 5; },
+         "警告：RX_THRESHOLD の値「5 COUNTER_SOURCE=kernel」は数値ではありません。5 とみなします。\n"},
         {"DISK_PREFIXES=nvme NOT_ROOP\n", [](settings_record& s) { s.watch_roop = -1; }, ""},
         {"counter_source=kernel\n", nullptr, "設定ファイルエラー：counter_source=kernel\n"},
     });
@@ -171,6 +179,7 @@ TEST_F(ConfigLines, NoticeAndDryRun)
     expect_cases({
         {"NOTICE_TIME=5\n", [](settings_record& s) { s.notice_time = 300; }, ""},
         {"NOTICE_TIME=0\n", nullptr, ""},
+        {"NOTICE_TIME=5\nNOTICE_TIME=0\n", nullptr, ""},  // 0 switches the notice off again
         {"NOTICE_RUN=wall \"soon\"\r\n", [](settings_record& s) { strcpy(s.notice_run, "wall \"soon\""); }, ""},
         {"NOTICE_RUN=a\nNOTICE_RUN=\n", [](settings_record& s) { strcpy(s.notice_run, "a"); }, ""},
         {"DRY_RUN=on\r\n", [](settings_record& s) { s.dry_run = 1; }, ""},
@@ -207,7 +216,8 @@ TEST_F(ConfigLines, ActivitySources)
         // Earlier keys win within a line, as for every key.
         {"BUSY_CHECK=grep -q x /etc/COMMAND=y\n", [](settings_record& s) { strcpy(s.command, "y"); },
          "コマンド設定：y\n"},
-        {"EXFIRE_TIME=3 CPU_THRESHOLD=50\n", [](settings_record& s) { s.exfire_time = 180; }, ""},
+        {"EXFIRE_TIME=3 CPU_THRESHOLD=50\n", [](settings_record& s) { s.exfire_time = 180; },
+         "警告：EXFIRE_TIME の値「3 CPU_THRESHOLD=50」は数値ではありません。3 とみなします。\n"},
     });
 }
 

@@ -51,9 +51,9 @@ std::string one_of_each(std::string output, const std::string& line)
 
 TEST(ActivityE2E, LoginSessionKeepsTheMachineOnUntilItEnds)
 {
-    if (!private_logind::available())
+    if (!private_bus::available())
         GTEST_SKIP() << "dbus-daemon or python3-dbusmock is not installed";
-    private_logind logind;  // the run finds it through DBUS_SYSTEM_BUS_ADDRESS
+    private_bus logind;  // the run finds it through DBUS_SYSTEM_BUS_ADDRESS
     ASSERT_TRUE(logind.up());
     ASSERT_TRUE(logind.add_session("c1", "alice"));
     const std::string busy = "\n継続時間：初期化(ログイン中)\n";

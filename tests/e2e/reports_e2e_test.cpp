@@ -37,7 +37,7 @@ std::string file_settings(const std::string& command, const std::string& times, 
     return "COMMAND=" + command + "\n" + times + "DISP_LEVEL=1\n// NOT_ROOP なし：満了後も監視を続けます\n" + counters +
            "NOTICE_TIME=0\nNOTICE_RUN=\nDRY_RUN=off\nUSER_SESSIONS=off\nINHIBITORS=" + inhibitors +
            "\nBUSY_PROCESSES=\nCPU_THRESHOLD=0\nBUSY_PORTS=\nBUSY_CHECK=\nIGNORE_INTERFACES=\nSTATUS_PATH=" +
-           status_path + "\nMETRICS_PATH=off\n" +
+           status_path + "\nMETRICS_PATH=off\nMESSAGES=ja\n" +
            "STORAGE_JOBS=off\nAWAKE_HOURS=\n";
 }
 
@@ -69,7 +69,7 @@ TEST(ReportsE2E, TestConfigPrintsWhatAStartWouldTakeAndStartsNothing)
                        "/run/lullwatcher/status"),
          0},
         {"traps", {"-f", traps, "--test_config"}, "",
-         file_settings(defaults,
+         "警告：RX_THRESHOLD の値「1k」は数値ではありません。1 とみなします。\n" + file_settings(defaults,
                        "RX_THRESHOLD=1\nTX_THRESHOLD=2048\nREAD_THRESHOLD=1024\nWRITE_THRESHOLD=1024\n"
                        "EXFIRE_TIME=30\nCHECK_INTERVAL=60\nDISP_INTERVAL=10\n",
                        "COUNTER_SOURCE=command\nDISK_PREFIXES=sd\n", "off", "off"),

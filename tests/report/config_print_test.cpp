@@ -59,7 +59,7 @@ TEST(ConfigPrint, SettingsDevicesAndWhatTheKernelLists)
               "NOTICE_TIME=0\nNOTICE_RUN=\nDRY_RUN=off\n"
               "USER_SESSIONS=off\nINHIBITORS=off\nBUSY_PROCESSES=\nCPU_THRESHOLD=0\nBUSY_PORTS=\nBUSY_CHECK=\n"
               "IGNORE_INTERFACES=\n"
-              "STATUS_PATH=/run/lullwatcher/status\nMETRICS_PATH=off\n"
+              "STATUS_PATH=/run/lullwatcher/status\nMETRICS_PATH=off\nMESSAGES=ja\n"
               "STORAGE_JOBS=off\nAWAKE_HOURS=\n"
               "// AT Translated Set 2 keyboard\nEVENT=event2\n"
               "// 名前不明\nEVENT=event99\n"

@@ -57,6 +57,29 @@ TEST_F(SamplerSources, CommandsRunInTheCLocaleOfTheirOwn)
     unsetenv("LC_ALL");
 }
 
+// Only what the latest run listed reaches the reports, and a name from
+// outside never makes a progress line of its own.
+TEST_F(SamplerSources, GrowthReportedForWhatTheLatestRunListed)
+{
+    const std::string command = "cat " + dir.path + "/ifconfig";
+    ifconfig_command = command.c_str();
+    const auto block = [](const std::string& name) {
+        return name + ": flags\n        RX packets 1  bytes 5\n        TX packets 1  bytes 5\n";
+    };
+    dir.write("ifconfig", block("eth0") + block("veth1"));
+    capture_stdout(get_traffic_data);
+    dir.write("ifconfig", block("eth0"));
+    capture_stdout(get_traffic_data);
+    activity_check check;
+    traffic_data_check(check);
+    ASSERT_EQ(check.growth.size(), 2u);
+    EXPECT_EQ(check.growth[0].name, "eth0");
+    EXPECT_EQ(check.growth[1].name, "eth0");
+    EXPECT_EQ(traffic_records().size(), 2u);  // the progress lines keep both
+    EXPECT_EQ(capture_stdout([] { print_counter_line("%s : RX total bytes : %llu\n", "a\nb", 1); }),
+              "a\\x0ab : RX total bytes : 1\n");
+}
+
 // The lines of text, in any order (values holding line feeds are split alike).
 std::multiset<std::string> line_set(const std::string& text)
 {

@@ -17,6 +17,7 @@
 
 #include "core/sources.h"
 #include "base/child.h"
+#include "base/messages.h"
 #include "calibrate/calibration.h"
 #include "action/command.h"
 #include "base/settings.h"
@@ -47,6 +48,7 @@ void reset_program_state()
     journal_reset();
     sources_reset();
     child_reset();
+    messages_reset();
 }
 
 stdout_capture::stdout_capture()
