@@ -73,8 +73,7 @@ TEST_F(Sources, EveryCheckInsideAnAwakeWindowIsBusy)
     strcpy(settings.awake_hours, "Mon-Fri 08:00-18:00, 22:00-02:00");
     static time_t now;
     watch_unix_time = [] { return now; };
-    // Local time in January 2026: the 7th is a Wednesday, the 10th a Saturday.
-    const struct { int day, hour, minute; const char* window; } cases[] = {  // window null: outside
+    const struct { int day, hour, minute; const char* window; } cases[] = {  // January 2026: the 7th a Wednesday
         {7, 12, 0, "Mon-Fri 08:00-18:00"}, {7, 7, 59, nullptr}, {7, 18, 0, nullptr}, {10, 12, 0, nullptr},
         {10, 23, 0, "22:00-02:00"}, {11, 1, 59, "22:00-02:00"}, {11, 2, 0, nullptr}};
     for (const auto& c : cases) {
