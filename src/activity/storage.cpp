@@ -2,22 +2,77 @@
 
 #include <cstdlib>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include "activity/source_report.h"
 #include "base/child.h"
+#include "base/settings.h"
+#include "base/text_escape.h"
 
 const char* storage_sys_root = storage_sys_root_default;
 const char* storage_mounts_path = storage_mounts_path_default;
 int storage_deadline_ms = storage_deadline_ms_default;
+
+source_health storage_health;
+
+namespace {
+
+constexpr const char* storage_busy_text = "(ストレージ処理中)";
+
+}  // namespace
 
 storage_reading storage_read(const std::vector<std::string>& disks)
 {
     storage_reading reading;
     storage_read_md(reading);
     storage_read_zfs(reading);
-    storage_read_btrfs(reading);
-    storage_read_smart(disks, reading);
+    if (!reading.stopped)
+        storage_read_btrfs(reading);
+    if (!reading.stopped)
+        storage_read_smart(disks, reading);
     return reading;
+}
+
+void storage_check(activity_check& check, const std::vector<std::string>& disks)
+{
+    if (settings.storage_jobs == 0)
+        return;
+    const storage_reading reading = storage_read(disks);
+    if (reading.stopped)
+        return;  // the check is abandoned: nothing to say
+    source_findings found;
+    for (const storage_job& job : reading.jobs)
+        findings_add(found, job.name, job.job);
+    // The jobs that were read stay reasons beside a failure of another kind.
+    if (!reading.answered)
+        findings_report(check, found, storage_busy_text, "storage");
+    const std::string what =
+        reading.answered ? "ストレージ処理" : "ストレージ処理（" + text_escape(reading.failure) + "）";
+    source_report(check, storage_health, reading.answered, found, what.c_str(), storage_busy_text, "storage");
+}
+
+void storage_describe(const std::vector<std::string>& disks)
+{
+    if (settings.storage_jobs == 0)
+        return;
+    if (!disks.empty() && !storage_tool_present("smartctl"))
+        printf("// SMART 自己診断：smartctl が無いため確認しません\n");
+    const storage_reading reading = storage_read(disks);
+    const struct {
+        const std::vector<std::string>& disks;
+        const char* why;
+    } lists[] = {
+        {reading.unidentified, "smartctl が識別できないため確認しません"},
+        {reading.asleep, "スタンバイ中のため確認しません（起こしません）"},
+        {reading.blind, "この smartctl では自己診断の状態を表示できません（NVMe は 7.4 以降）"},
+    };
+    for (const auto& list : lists) {
+        for (const std::string& disk : list.disks)
+            printf("// SMART %s：%s\n", text_escape(disk, "\\ ").c_str(), list.why);
+    }
+    if (!reading.answered)
+        printf("// ストレージ処理：確認できません（%s）\n", text_escape(reading.failure).c_str());
 }
 
 void storage_reset()
@@ -25,6 +80,7 @@ void storage_reset()
     storage_sys_root = storage_sys_root_default;
     storage_mounts_path = storage_mounts_path_default;
     storage_deadline_ms = storage_deadline_ms_default;
+    storage_health = {};
 }
 
 void storage_fail(storage_reading& reading, const std::string& what)
@@ -38,8 +94,9 @@ void storage_fail(storage_reading& reading, const std::string& what)
 bool storage_tool_present(const char* name)
 {
     const char* path = getenv("PATH");
-    // Without PATH the shell that runs the tool searches its own default.
-    std::string_view dirs = path != nullptr ? path : "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin";
+    // Without PATH the child runner (posix_spawnp) searches the C library's
+    // default.
+    std::string_view dirs = path != nullptr ? path : "/bin:/usr/bin";
     for (;;) {
         const std::size_t colon = dirs.find(':');
         const std::string_view dir = dirs.substr(0, colon);
@@ -53,43 +110,44 @@ bool storage_tool_present(const char* name)
     }
 }
 
-bool storage_tool_run(const std::vector<std::string>& argv, std::string& output, int& status,
-                      std::string& failure)
+bool storage_tool_run(const std::vector<std::string>& argv, const std::string& label, std::string& output,
+                      int& status, storage_reading& reading)
 {
-    // The child runner gives no exit status, so a shell runs the tool (its
-    // arguments passed as arguments, never as text of the script) and
-    // prints the status on a last line of its own.
-    std::vector<const char*> args = {"/bin/sh", "-c", "\"$@\"; printf '\\n%d\\n' \"$?\"", "sh"};
+    std::vector<const char*> args;
     for (const std::string& arg : argv)
         args.push_back(arg.c_str());
     args.push_back(nullptr);
     static const char* const c_locale[] = {"LC_ALL=C", nullptr};
-    const child_limits limits = {storage_deadline_ms, storage_output_cap};
-    const child_result result = child_capture(args.data(), c_locale, limits, output);
-    const std::string name = argv.empty() ? std::string() : argv[0];
+    child_spec job;
+    job.argv = args.data();
+    job.env_set = c_locale;
+    job.deadline_ms = storage_deadline_ms;
+    job.output_cap = storage_output_cap;
+    const child_outcome outcome = child_run(job, &output);
     char seconds[32];
     (void)snprintf(seconds, sizeof seconds, "%g", storage_deadline_ms / 1000.0);
-    if (result == child_timed_out)
-        failure = name + ": still running after " + seconds + " s";
-    else if (result == child_too_much)
-        failure = name + ": more than " + std::to_string(storage_output_cap) + " bytes of output";
-    else if (result != child_done)
-        failure = name + ": cannot be started";
-    if (result != child_done)
+    switch (outcome.result) {
+    case child_done:
+        break;
+    case child_stopped:
+        reading.stopped = true;
         return false;
-    const std::size_t end = output.size() >= 2 ? output.rfind('\n', output.size() - 2) : std::string::npos;
-    char* rest = nullptr;
-    const long code = end == std::string::npos ? -1 : strtol(output.c_str() + end + 1, &rest, 10);
-    if (code < 0 || code > 255 || *rest != '\n') {
-        failure = name + ": ended without an exit status";
+    case child_timed_out:
+        storage_fail(reading, label + ": still running after " + seconds + " s");
         return false;
-    }
-    status = static_cast<int>(code);
-    output.resize(end);
-    if (status == 127 || status == 126) {
-        failure = name + ": cannot be run";
+    case child_too_much:
+        storage_fail(reading, label + ": more than " + std::to_string(storage_output_cap) + " bytes of output");
+        return false;
+    case child_not_started:
+        storage_fail(reading, label + ": cannot be started");
         return false;
     }
+    if (!WIFEXITED(outcome.status)) {
+        const int signo = WIFSIGNALED(outcome.status) ? WTERMSIG(outcome.status) : 0;
+        storage_fail(reading, label + ": ended by signal " + std::to_string(signo));
+        return false;
+    }
+    status = WEXITSTATUS(outcome.status);
     return true;
 }
 

@@ -9,12 +9,19 @@
 // the disks the caller names where smartctl is on PATH. A tool that is
 // there but fails, runs past its deadline or prints what cannot be read
 // makes the reading unanswered.
+//
+// As a source it makes a check busy while any job runs: "(ストレージ処理中)",
+// a reason "storage:NAME:JOB" per job; a reading that cannot answer is
+// "storage:error".
 #pragma once
 
 #include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "base/activity.h"
+#include "base/source_table.h"
 
 // A job that runs: name is the array (md0), the pool, the mount point or
 // the disk (sda); job is resync, recover, check, repair, reshape, scrub,
@@ -28,6 +35,7 @@ struct storage_job {
 
 struct storage_reading {
     bool answered = true;
+    bool stopped = false;  // a stop request cut a tool's run short: the reading says nothing
     std::string failure;  // when not answered: what failed, for the warning line
     std::vector<storage_job> jobs;
     std::vector<std::string> unidentified;  // disks smartctl cannot open or identify: not asked
@@ -53,7 +61,18 @@ void storage_read_zfs(storage_reading& reading);
 void storage_read_btrfs(storage_reading& reading);
 void storage_read_smart(const std::vector<std::string>& disks, storage_reading& reading);
 
-// Puts the seams back.
+// The source: reads everything (disks: the whole disks that the disk
+// source watches) and reports the jobs found, or that it cannot answer.
+// Nothing is reported when a stop request cut the reading short.
+void storage_check(activity_check& check, const std::vector<std::string>& disks);
+extern source_health storage_health;
+
+// "-t", while switched on: "// " lines naming the disks that are not
+// asked (not identified by smartctl, asleep, or whose self-test state this
+// smartctl cannot show), and a reading that cannot answer.
+void storage_describe(const std::vector<std::string>& disks);
+
+// Puts the seams and the health back.
 void storage_reset();
 
 // --- below: the pieces, for the readers and their tests ---
@@ -66,9 +85,11 @@ bool storage_tool_present(const char* name);
 
 // Runs argv (argv[0] looked up on PATH, in the C locale) within
 // storage_deadline_ms and storage_output_cap. True with its output and exit
-// status when it ended; false with what went wrong otherwise.
-bool storage_tool_run(const std::vector<std::string>& argv, std::string& output, int& status,
-                      std::string& failure);
+// status when it exited. Otherwise false, with reading marked stopped (a
+// stop request ended the wait) or failed with what went wrong, named by
+// label ("zpool status").
+bool storage_tool_run(const std::vector<std::string>& argv, const std::string& label, std::string& output,
+                      int& status, storage_reading& reading);
 
 // The first line of text, taken off it (without its newline).
 std::string_view storage_next_line(std::string_view& text);

@@ -151,16 +151,16 @@ void read_exclusive_operation(const std::string& path, const std::string& point,
 
 void read_scrub(const std::string& point, storage_reading& reading)
 {
+    const std::string label = "btrfs scrub status " + point;
     std::string output;
-    std::string failure;
     int status = 0;
     bool running = false;
-    if (!storage_tool_run({"btrfs", "scrub", "status", point}, output, status, failure))
-        storage_fail(reading, failure);
-    else if (status != 0)
-        storage_fail(reading, "btrfs scrub status " + point + ": exit status " + std::to_string(status));
+    if (!storage_tool_run({"btrfs", "scrub", "status", point}, label, output, status, reading))
+        return;
+    if (status != 0)
+        storage_fail(reading, label + ": exit status " + std::to_string(status));
     else if (!parse_btrfs_scrub_status(output, running))
-        storage_fail(reading, "btrfs scrub status " + point + ": output not understood");
+        storage_fail(reading, label + ": output not understood");
     else if (running)
         reading.jobs.push_back({point, "scrub"});
 }
@@ -177,6 +177,8 @@ void storage_read_btrfs(storage_reading& reading)
     const bool scrub_asked = !mounts.empty() && storage_tool_present("btrfs");
     std::vector<std::string> seen;  // devices and filesystems already read
     for (const btrfs_mount& mount : mounts) {
+        if (reading.stopped)
+            return;
         if (std::find(seen.begin(), seen.end(), mount.device) != seen.end())
             continue;
         seen.push_back(mount.device);

@@ -93,6 +93,8 @@ void storage_read_smart(const std::vector<std::string>& disks, storage_reading& 
     if (disks.empty() || !storage_tool_present("smartctl"))
         return;
     for (const std::string& disk : disks) {
+        if (reading.stopped)
+            return;
         if (!disk_name_valid(disk)) {
             reading.unidentified.push_back(disk);
             continue;
@@ -100,12 +102,10 @@ void storage_read_smart(const std::vector<std::string>& disks, storage_reading& 
         const std::string device = "/dev/" + disk;
         const char* view = disk.compare(0, 4, "nvme") == 0 ? "-a" : "-c";
         std::string output;
-        std::string failure;
         int status = 0;
-        if (!storage_tool_run({"smartctl", "-n", "standby", view, device}, output, status, failure)) {
-            storage_fail(reading, failure.append(" (").append(device) + ")");
+        if (!storage_tool_run({"smartctl", "-n", "standby", view, device}, "smartctl " + device, output, status,
+                              reading))
             continue;
-        }
         switch (parse_smartctl(output, status)) {
         case smart_idle:
             break;

@@ -59,11 +59,10 @@ void storage_read_zfs(storage_reading& reading)
     if (!storage_tool_present("zpool") || stat(module.c_str(), &st) != 0)
         return;
     std::string output;
-    std::string failure;
     int status = 0;
-    if (!storage_tool_run({"zpool", "status"}, output, status, failure))
-        storage_fail(reading, failure);
-    else if (status != 0)
+    if (!storage_tool_run({"zpool", "status"}, "zpool status", output, status, reading))
+        return;
+    if (status != 0)
         storage_fail(reading, "zpool status: exit status " + std::to_string(status));
     else if (!parse_zpool_status(output, reading.jobs))
         storage_fail(reading, "zpool status: output not understood");

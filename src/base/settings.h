@@ -15,6 +15,7 @@ constexpr std::size_t busy_processes_size = 512;    // comma-separated name patt
 constexpr std::size_t busy_ports_size = 256;        // comma-separated TCP ports
 constexpr std::size_t busy_check_size = 512;        // check command, 511 bytes + NUL
 constexpr std::size_t ignore_interfaces_size = 256; // comma-separated interface patterns
+constexpr std::size_t awake_hours_size = 256;       // comma-separated windows of local time
 constexpr std::size_t ping_hosts_size = 512;        // comma-separated host names or addresses
 
 // Sizes of the wake-up settings.
@@ -76,6 +77,8 @@ struct settings_record {
     char busy_ports[busy_ports_size] = {};                // local TCP ports of connections that count
     char busy_check[busy_check_size] = {};                // run at each check, exit 0 = busy
     char ignore_interfaces[ignore_interfaces_size] = {};  // interface patterns no source records
+    int32_t storage_jobs = 0;                              // 1: md syncs, scrubs and SMART self-tests make a check busy
+    char awake_hours[awake_hours_size] = {};              // windows in which every check is busy (base/day_time.h)
     int32_t share_clients = 0;                             // share_clients_bits; 0 = unwatched
     char ping_hosts[ping_hosts_size] = {};                // hosts whose answer to a ping counts
 

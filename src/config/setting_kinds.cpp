@@ -128,6 +128,12 @@ bool path_take(const setting_descriptor& row, const char* value)
     return config_set_report_path(value, row.text, row.size);
 }
 
+bool day_windows_take(const setting_descriptor& row, const char* value)
+{
+    std::vector<day_window> windows;
+    return parse_day_windows(value, windows) && config_set_text(value, row.text, row.size);
+}
+
 bool device_name_take(const setting_descriptor&, const char* value)
 {
     add_device_by_device_name(value);

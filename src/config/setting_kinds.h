@@ -26,6 +26,7 @@ bool path_take(const setting_descriptor& row, const char* value);
 bool device_name_take(const setting_descriptor& row, const char* value);
 bool event_name_take(const setting_descriptor& row, const char* value);
 bool language_take(const setting_descriptor& row, const char* value);
+bool day_windows_take(const setting_descriptor& row, const char* value);
 bool day_minutes_take(const setting_descriptor& row, const char* value);
 bool day_times_take(const setting_descriptor& row, const char* value);
 
@@ -282,6 +283,14 @@ constexpr setting_descriptor prefix_list_row(const char* key, const char* short_
                                              char (&text)[size], const setting_help& help)
 {
     return text_row(key, short_option, long_option, text, prefix_list_take, help);
+}
+
+// Comma-separated windows of local time (base/day_time.h).
+template <std::size_t size>
+constexpr setting_descriptor day_windows_row(const char* key, const char* short_option, const char* long_option,
+                                             char (&text)[size], const setting_help& help)
+{
+    return text_row(key, short_option, long_option, text, day_windows_take, help);
 }
 
 // A report file's path; "off": none.

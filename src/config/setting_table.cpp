@@ -147,6 +147,13 @@ constexpr setting_descriptor setting_table[] = {
     flag_row(nullptr, "--version", "--version", version_flag, nullptr,
         {"\t--version",
          "\t\tバージョンを表示して終了します。"}),
+    // Storage maintenance and hours to stay up.
+    on_off_row("STORAGE_JOBS=", "-sj", "--storage_jobs", &settings.storage_jobs,
+        {"\t-sj [off|on], --storage_jobs [off|on]",
+         "\t\tmd の同期、ZFS・btrfs のスクラブ、SMART 自己診断などの実行中は\n\t\t使用中とみなします。指定しない場合は off です。"}),
+    day_windows_row("AWAKE_HOURS=", "-ah", "--awake_hours", settings.awake_hours,
+        {"\t-ah [window,...], --awake_hours [window,...]",
+         "\t\t常に使用中とみなす時間帯（ローカル時刻）をカンマ区切りで指定します。\n\t\t例：Mon-Fri 08:00-18:00,Sat 10:00-14:00,22:00-02:00"}),
     // Clients of the file servers and hosts on the network as activity.
     word_set_row("SHARE_CLIENTS=", "-sc", "--share_clients", &settings.share_clients, share_clients_words,
         {"\t-sc [smb,nfs|off], --share_clients [smb,nfs|off]",

@@ -5,10 +5,12 @@
 
 #include "activity/busy_check.h"
 #include "activity/cpu.h"
+#include "activity/hours.h"
 #include "activity/logind.h"
 #include "activity/ping_hosts.h"
 #include "activity/ports.h"
 #include "activity/processes.h"
+#include "activity/storage.h"
 #include "activity/share_clients.h"
 #include "activity/wake_plan.h"
 #include "base/settings.h"
@@ -39,6 +41,13 @@ const source_row source_table[] = {
      nullptr, nullptr, calibrate_verdict},
     {"check", [] { return settings.busy_check[0] != '\0'; }, busy_command_check, busy_command_reset,
      &busy_check_health, nullptr, nullptr, nullptr, nullptr, calibrate_verdict},
+    // Storage asks the whole disks that the disk source watches for SMART
+    // self-tests.
+    {"storage", [] { return settings.storage_jobs != 0; },
+     [](activity_check& check) { storage_check(check, drive_whole_disks()); }, storage_reset, &storage_health,
+     nullptr, nullptr, [] { storage_describe(drive_whole_disks()); }, nullptr, calibrate_verdict},
+    {"hours", [] { return settings.awake_hours[0] != '\0'; }, hours_check, nullptr, nullptr, nullptr, nullptr,
+     nullptr, nullptr, calibrate_verdict},
     {"share", [] { return settings.share_clients != 0; }, share_check, share_reset, &share_health, nullptr, nullptr,
      nullptr, nullptr, calibrate_verdict},
     {"ping", [] { return settings.ping_hosts[0] != '\0'; }, ping_check, ping_hosts_reset, &ping_health, nullptr,

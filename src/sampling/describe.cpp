@@ -69,3 +69,22 @@ void drive_describe()
         printf("// ディスク %s：%s\n", text_escape(name, "\\ ").c_str(), why);
     }
 }
+
+std::vector<std::string> drive_whole_disks()
+{
+    std::vector<std::string> disks;
+    file_stream in(fopen(diskstats_path, "re"));
+    char line[sample_line_size];
+    while (disk_watched() && in && read_piece(in.get(), line)) {
+        std::size_t pos = 0;
+        std::string_view field[8];
+        for (std::string_view& f : field)
+            f = next_token(line, pos);
+        // As the samplers: a disk that never completed a request is left out.
+        const std::string name(field[2]);
+        if (!name.empty() && disk_name_recorded(name) && whole_disk(name) &&
+            (leading_decimal(field[3]) != 0 || leading_decimal(field[7]) != 0))
+            disks.push_back(name);
+    }
+    return disks;
+}

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/activity.h"
 #include "sampling/counter_table.h"
@@ -38,6 +39,10 @@ void drive_data_clear();
 const char* drive_origin();
 // "-t": each whole disk that the kernel lists now and whether it is watched.
 void drive_describe();
+// The whole disks that the disk source watches, as the kernel lists them
+// now (none while both disk thresholds are 0), for the sources that ask
+// the drives themselves.
+std::vector<std::string> drive_whole_disks();
 
 // Whether name begins with one of the comma-separated prefixes of list
 // (blanks around a prefix and empty prefixes are ignored).

@@ -19,10 +19,12 @@
 
 #include "activity/busy_check.h"
 #include "activity/cpu.h"
+#include "activity/hours.h"
 #include "activity/ports.h"
 #include "activity/process_events.h"
 #include "activity/processes.h"
 #include "activity/source_report.h"
+#include "base/clock.h"
 #include "base/settings.h"
 #include "sampling/ignored_interfaces.h"
 #include "support/test_support.h"
@@ -64,6 +66,24 @@ TEST_F(Sources, FindingsAreNamedAtLevelTwoAndBounded)
     check = {};
     findings_report(check, forged, "(プロセス実行中)", "process");
     EXPECT_EQ(check.message, "(プロセス実行中:apt\\x0a<0>forged:x\\x85)");
+}
+
+TEST_F(Sources, EveryCheckInsideAnAwakeWindowIsBusy)
+{
+    strcpy(settings.awake_hours, "Mon-Fri 08:00-18:00, 22:00-02:00");
+    static time_t now;
+    watch_unix_time = [] { return now; };
+    const struct { int day, hour, minute; const char* window; } cases[] = {  // January 2026: the 7th a Wednesday
+        {7, 12, 0, "Mon-Fri 08:00-18:00"}, {7, 7, 59, nullptr}, {7, 18, 0, nullptr}, {10, 12, 0, nullptr},
+        {10, 23, 0, "22:00-02:00"}, {11, 1, 59, "22:00-02:00"}, {11, 2, 0, nullptr}};
+    for (const auto& c : cases) {
+        tm t{};
+        t.tm_year = 126, t.tm_mday = c.day, t.tm_hour = c.hour, t.tm_min = c.minute, t.tm_isdst = -1;
+        now = mktime(&t);
+        run(hours_check);
+        EXPECT_EQ(reason_tokens(check.reasons), c.window ? strings{std::string("hours:") + c.window} : strings{});
+        EXPECT_EQ(check.message, c.window ? "(稼働時間帯)" : "") << c.day << " " << c.hour << ":" << c.minute;
+    }
 }
 
 TEST_F(Sources, ProcessesByNameOrFirstArgument)

@@ -2,6 +2,7 @@
 // smartctl as fakes on PATH that print real captures.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <map>
 #include <string>
@@ -9,6 +10,8 @@
 #include <sys/stat.h>
 
 #include "activity/storage.h"
+#include "base/settings.h"
+#include "base/stop.h"
 #include "support/test_support.h"
 
 namespace {
@@ -27,7 +30,7 @@ protected:
     void TearDown() override
     {
         setenv("PATH", old_path.c_str(), 1);
-        storage_reset();
+        reset_program_state();
     }
     // A fake tool on PATH: it records its arguments in NAME.args and prints
     // NAME.KEY, KEY being the last part of its last argument, then exits
@@ -120,7 +123,7 @@ TEST_F(Storage, ZpoolAskedOnlyWithTheModuleAndCountedOnlyWhenItAnswers)
     } failures[] = {
         {"echo 'The ZFS modules cannot be auto-loaded.'; exit 1\n", "zpool status: exit status 1"},
         {"echo 'no pool here'\n", "zpool status: output not understood"},
-        {"exec /bin/sleep 5\n", "zpool: still running after 0.3 s"},
+        {"exec /bin/sleep 5\n", "zpool status: still running after 0.3 s"},
     };
     storage_deadline_ms = 300;
     for (const auto& f : failures) {
@@ -215,6 +218,34 @@ TEST_F(Storage, SmartSelfTestsWithoutWakingOrWarning)
     reading = {};
     storage_read_smart({"sda"}, reading);
     EXPECT_EQ(reading.failure, "smartctl /dev/sda: exit status 1, output not understood");
+}
+
+TEST_F(Storage, SourceNamesJobsWarnsOnceAndSaysWhenItAnswersAgain)
+{
+    sys_write("block/md0/md/sync_action", "resync\n");
+    sys_write("module/zfs/refcnt", "0\n");
+    fake("zpool");
+    fake("smartctl");
+    answer("smartctl", "sdb", read_fixture("smartctl/smartctl-7.2-c-ata-selftest-in-progress.txt"));
+    answer("zpool", "status", "The ZFS modules cannot be auto-loaded.\n", 1);
+    activity_check check;
+    storage_check(check, {"sdb"});
+    EXPECT_EQ(args("smartctl") + args("zpool"), "");  // off: nothing asked
+    settings.storage_jobs = 1;
+    stop_request(SIGTERM);  // the check is abandoned: nothing said
+    EXPECT_EQ(capture_stdout([&] { storage_check(check, {"sdb"}); }), "");
+    stop_reset();
+    for (int i = 0; i < 3; i++) {  // failing twice, then answering
+        if (i == 2)
+            answer("zpool", "status", read_fixture("zpool/zpool-status-2.1-scrub-finished.txt"));
+        check = {};
+        const std::string printed = capture_stdout([&] { storage_check(check, {"sdb"}); });
+        EXPECT_EQ(printed.find("警告：ストレージ処理（zpool status: exit status 1）") != std::string::npos, i == 0);
+        EXPECT_EQ(printed == "回復：ストレージ処理を再び確認できます。\n", i == 2) << printed;
+        EXPECT_EQ(reason_tokens(check.reasons).back(), i < 2 ? "storage:error" : "storage:sdb:selftest");
+    }
+    EXPECT_EQ(reason_tokens(check.reasons), (strings{"storage:md0:resync", "storage:sdb:selftest"}));
+    EXPECT_EQ(check.message, "(ストレージ処理中)");
 }
 
 }  // namespace

@@ -194,6 +194,8 @@ TEST_F(Args, ActivitySources)
          "コマンドが長すぎます（512 バイト、上限 511 バイト）\n起動できませんでした。\n"},
         {{"-ii", "lo,veth*"}, [](settings_record& s) { strcpy(s.ignore_interfaces, "lo,veth*"); }, 0, ""},
         {{"--ignore_interfaces", "lo,"}, nullptr, -1, refusal("lo,")},
+        {{"-sj", "on"}, [](settings_record& s) { s.storage_jobs = 1; }, 0, ""},
+        {{"--awake_hours", "Monday 08:00-18:00"}, nullptr, -1, refusal("Monday 08:00-18:00")},
         {{"--share_clients", "smb,nfs", "-sc", "off"}, nullptr, 0, ""},
         {{"-sc", "SMB"}, nullptr, -1, refusal("SMB")},
         // The older options keep their meaning beside the new ones.

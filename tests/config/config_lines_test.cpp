@@ -210,6 +210,7 @@ TEST_F(ConfigLines, ActivitySources)
          [](settings_record& s) { strcpy(s.busy_check, "pgrep -x 'rsync' >/dev/null"); }, ""},
         {"IGNORE_INTERFACES=lo,veth*,docker*,br-*\n",
          [](settings_record& s) { strcpy(s.ignore_interfaces, "lo,veth*,docker*,br-*"); }, ""},
+        {"AWAKE_HOURS= Sat 10:00-14:00 \r\n", [](settings_record& s) { strcpy(s.awake_hours, "Sat 10:00-14:00"); }, ""},
         {"SHARE_CLIENTS= nfs, smb\r\n", [](settings_record& s) { s.share_clients = 3; }, ""},
         {"SHARE_CLIENTS=smb,,nfs\n", nullptr, bad("SHARE_CLIENTS=smb,,nfs")},
         {"PING_HOSTS=tv,,pc\n", nullptr, bad("PING_HOSTS=tv,,pc")},

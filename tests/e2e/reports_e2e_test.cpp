@@ -37,7 +37,7 @@ std::string file_settings(const std::string& command, const std::string& times, 
     return "COMMAND=" + command + "\n" + times + "DISP_LEVEL=1\n// NOT_ROOP なし：満了後も監視を続けます\n" + counters +
            "NOTICE_TIME=0\nNOTICE_RUN=\nDRY_RUN=off\nUSER_SESSIONS=off\nINHIBITORS=" + inhibitors +
            "\nBUSY_PROCESSES=\nCPU_THRESHOLD=0\nBUSY_PORTS=\nBUSY_CHECK=\nIGNORE_INTERFACES=\nSTATUS_PATH=" +
-           status_path + "\nMETRICS_PATH=off\nSHARE_CLIENTS=off\nPING_HOSTS=\nALARM_TIMERS=\nALARM_AT=\nALARM_QUERY=\nALARM_LEAD=5\nLAN_WAKE=\nMESSAGES=ja\n";
+           status_path + "\nMETRICS_PATH=off\nSTORAGE_JOBS=off\nAWAKE_HOURS=\nSHARE_CLIENTS=off\nPING_HOSTS=\nALARM_TIMERS=\nALARM_AT=\nALARM_QUERY=\nALARM_LEAD=5\nLAN_WAKE=\nMESSAGES=ja\n";
 }
 
 const std::string time_refusal =

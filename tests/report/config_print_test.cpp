@@ -59,7 +59,7 @@ TEST(ConfigPrint, SettingsDevicesAndWhatTheKernelLists)
               "NOTICE_TIME=0\nNOTICE_RUN=\nDRY_RUN=off\n"
               "USER_SESSIONS=off\nINHIBITORS=off\nBUSY_PROCESSES=\nCPU_THRESHOLD=0\nBUSY_PORTS=\nBUSY_CHECK=\n"
               "IGNORE_INTERFACES=\n"
-              "STATUS_PATH=/run/lullwatcher/status\nMETRICS_PATH=off\nSHARE_CLIENTS=off\nPING_HOSTS=\nALARM_TIMERS=\nALARM_AT=\nALARM_QUERY=\nALARM_LEAD=5\nLAN_WAKE=\nMESSAGES=ja\n"
+              "STATUS_PATH=/run/lullwatcher/status\nMETRICS_PATH=off\nSTORAGE_JOBS=off\nAWAKE_HOURS=\nSHARE_CLIENTS=off\nPING_HOSTS=\nALARM_TIMERS=\nALARM_AT=\nALARM_QUERY=\nALARM_LEAD=5\nLAN_WAKE=\nMESSAGES=ja\n"
               "// AT Translated Set 2 keyboard\nEVENT=event2\n"
               "// 名前不明\nEVENT=event99\n"
               "// 名前不明\n// 注意：次の値は設定ファイルでは同じに読めません\nEVENT=event3\\x0d\n"

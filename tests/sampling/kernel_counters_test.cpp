@@ -167,6 +167,10 @@ TEST_F(KernelCounters, WholeDisksWithWatchedPrefixesThatSawIo)
                                    {"sdb", 88519, 0, 0, 0},
                                    {"vda", 1201477, 0, 452744, 0},
                                }));
+    const std::string stats = sys.write("diskstats", read_fixture("diskstats-desktop.txt"));
+    diskstats_path = stats.c_str();
+    EXPECT_EQ(drive_whole_disks(),
+              (std::vector<std::string>{"loop1", "nvme0n1", "sda", "sdb", "mmcblk0", "md0", "vda"}));
     // Calibrating: every whole disk that saw I/O, whatever the prefixes.
     const auto with_all_prefixes = drive_records();
     drive_data_clear();
