@@ -77,7 +77,7 @@ rtc_alarm_result rtc_alarm_arm(time_t moment)
     rtc_alarm_result result;
     result.written = rtc_alarm_value(moment, rtc_keeps_local_time());
     char text[32];
-    snprintf(text, sizeof text, "%lld\n", result.written);
+    (void)snprintf(text, sizeof text, "%lld\n", result.written);
     result.error = rtc_alarm_write(rtc_wakealarm_path, "0\n");
     if (result.error == 0)
         result.error = rtc_alarm_write(rtc_wakealarm_path, text);

@@ -114,6 +114,7 @@ bool storage_tool_run(const std::vector<std::string>& argv, const std::string& l
                       int& status, storage_reading& reading)
 {
     std::vector<const char*> args;
+    args.reserve(argv.size() + 1);
     for (const std::string& arg : argv)
         args.push_back(arg.c_str());
     args.push_back(nullptr);

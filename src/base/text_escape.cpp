@@ -100,13 +100,13 @@ std::string text_unescape(std::string_view text)
     out.reserve(text.size());
     std::size_t at = 0;
     while (at < text.size()) {
-        const bool group = text.size() - at >= 4 && text[at] == '\\' && text[at + 1] == 'x' &&
-                           hex_value(text[at + 2]) >= 0 && hex_value(text[at + 3]) >= 0;
-        if (!group) {
+        const int high = text.size() - at >= 4 && text[at] == '\\' && text[at + 1] == 'x' ? hex_value(text[at + 2]) : -1;
+        const int low = high >= 0 ? hex_value(text[at + 3]) : -1;
+        if (low < 0) {
             out += text[at++];
             continue;
         }
-        out += static_cast<char>(hex_value(text[at + 2]) << 4 | hex_value(text[at + 3]));
+        out += static_cast<char>(high * 16 + low);
         at += 4;
     }
     return out;

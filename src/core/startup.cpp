@@ -35,7 +35,7 @@ std::string local_config_path()
     char* cwd = getcwd(nullptr, 0);
     if (cwd == nullptr)
         return {};
-    const std::string local = std::string(cwd) + "/lullwatcher.conf";
+    std::string local = std::string(cwd) + "/lullwatcher.conf";
     free(cwd);
     return local;
 }

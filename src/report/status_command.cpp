@@ -60,7 +60,7 @@ reason_parts split_reason(std::string_view token)
 }
 
 // A status file is a few kilobytes; anything much larger is not one.
-constexpr std::size_t status_file_max = 64 * 1024;
+constexpr std::size_t status_file_max = std::size_t{64} * 1024;
 constexpr int status_too_large = -1;
 
 // Reads the key=value lines of path, whole however long. Returns 0, the
