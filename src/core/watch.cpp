@@ -152,8 +152,9 @@ check_end check_verdict(loop_timing& t, activity_check& check)
         return check_go_on;
     }
     if (!shutdown_proc(check)) {
-        // The way back could not be armed, so nothing was carried out: the
-        // check stands as busy and the next expiry tries again.
+        // Nothing was carried out (the way back could not be armed, and the
+        // check stands as busy; or a stop request came first): no expiry is
+        // counted, and the next expiry tries again.
         idle_time = 0;
         t.credited_until = watch_monotonic_ms();
         t.notice_standing = false;
