@@ -174,6 +174,7 @@ check_end check_verdict(loop_timing& t, activity_check& check)
 bool watch_check(loop_timing& t)
 {
     activity_check check;
+    check.growth_wanted = settings.metrics_path[0] != '\0';  // only the metrics show it
     const check_end end = check_verdict(t, check);
     if (end == check_abandoned)
         return false;
