@@ -188,11 +188,11 @@ BENCHMARK(BM_PortCheck)
 // also holding one lock).
 void BM_LogindChecks(benchmark::State& state)
 {
-    if (!private_logind::available()) {
+    if (!private_bus::available()) {
         state.SkipWithError("dbus-daemon or python3-dbusmock is not installed");
         return;
     }
-    private_logind logind;
+    private_bus logind;
     std::vector<int> locks;
     if (!logind.up()) {
         state.SkipWithError("the private bus did not start");
