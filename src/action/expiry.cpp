@@ -32,16 +32,13 @@ bool shutdown_proc(activity_check& check)
     // A dry run names what would run and runs nothing.
     if (expiry_dry_run())
         return true;
-    if (settings.command[0] != '\0') {
-        (void)run_unless_stopped(settings.command);
-        return true;
-    }
+    if (settings.command[0] != '\0')
+        return run_unless_stopped(settings.command);
     for (int i = 0; i < 3; i++) {
         if (!run_unless_stopped("sync"))
-            return true;
+            return false;
     }
-    (void)run_unless_stopped("shutdown -h now");
-    return true;
+    return run_unless_stopped("shutdown -h now");
 }
 
 void action_reset()

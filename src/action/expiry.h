@@ -8,8 +8,8 @@
 // of check, then runs the configured command, or sync x3 then shutdown; in
 // a dry run only the lines naming them. A stop request that came before a
 // command would start prevents that command and those after it. Returns
-// false, with nothing run and check made busy with the failure, when the
-// way back could not be armed.
+// false when the action was not carried out: the way back could not be
+// armed (check is then busy with the failure), or a stop request came first.
 bool shutdown_proc(activity_check& check);
 
 // Puts the action's seams back: the expiry and notice runners, the RTC

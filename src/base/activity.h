@@ -58,6 +58,7 @@ struct activity_check {
     bool busy = false;
     std::vector<reason> reasons;
     std::vector<growth_item> growth;
+    bool growth_wanted = false;  // whether the counters add their growth (the metrics or calibration use it)
     wake_plan wake;
 };
 

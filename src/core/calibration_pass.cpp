@@ -78,6 +78,7 @@ bool calibration_pass_check()
     // Counters and devices are asked whatever the settings; the other
     // sources while switched on, each recorded by its verdict.
     activity_check check;
+    check.growth_wanted = true;
     for (std::size_t i = 0; i < source_table_size; i++) {
         const source_row& row = source_table[i];
         if (row.calibration != calibrate_verdict || row.on())

@@ -153,8 +153,9 @@ check_end check_verdict(loop_timing& t, activity_check& check)
         return check_go_on;
     }
     if (!shutdown_proc(check)) {
-        // The way back could not be armed, so nothing was carried out: the
-        // check stands as busy and the next expiry tries again.
+        // Nothing was carried out (the way back could not be armed, and the
+        // check stands as busy; or a stop request came first): no expiry is
+        // counted, and the next expiry tries again.
         idle_time = 0;
         t.credited_until = watch_monotonic_ms();
         t.notice_standing = false;
@@ -174,6 +175,7 @@ check_end check_verdict(loop_timing& t, activity_check& check)
 bool watch_check(loop_timing& t)
 {
     activity_check check;
+    check.growth_wanted = settings.metrics_path[0] != '\0';  // only the metrics show it
     const check_end end = check_verdict(t, check);
     if (end == check_abandoned)
         return false;

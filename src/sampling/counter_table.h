@@ -151,7 +151,7 @@ void counter_table_check(counter_table<Entry>& table, const counter_sides<Entry>
         for (int i = 0; i < 2; i++) {
             const counter_side<Entry>& s = sides[i];
             const uint64_t growth = e->*s.increased;
-            if (e->seen == table.pass)
+            if (check.growth_wanted && e->seen == table.pass)
                 check.growth.push_back({what.kind, e->name, s.direction, what.unit, i, growth, s.threshold});
             if (s.threshold != 0 && growth > s.threshold) {
                 check.busy = true;

@@ -71,6 +71,7 @@ TEST_F(SamplerSources, GrowthReportedForWhatTheLatestRunListed)
     dir.write("ifconfig", block("eth0"));
     capture_stdout(get_traffic_data);
     activity_check check;
+    check.growth_wanted = true;
     traffic_data_check(check);
     ASSERT_EQ(check.growth.size(), 2u);
     EXPECT_EQ(check.growth[0].name, "eth0");
