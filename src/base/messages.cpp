@@ -184,6 +184,10 @@ std::string text_format(const char* format, ...)
 
 bool messages_choose(const std::string& name)
 {
+    // Chosen early and again when the setting is read: the texts handed out
+    // in between must stay valid.
+    if (name == language)
+        return true;
     if (name == "ja") {
         translations.clear();
         language = name;

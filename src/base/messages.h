@@ -32,7 +32,8 @@ __attribute__((format(printf, 1, 2))) std::string text_format(const char* format
 
 // Chooses the language: "ja" prints the texts as written; any other name
 // loads its catalog. Returns false, keeping the language as it was, when
-// the name is not a language name or its catalog cannot be read.
+// the name is not a language name or its catalog cannot be read. The
+// language already chosen is kept as it is.
 bool messages_choose(const std::string& language);
 
 // The language chosen ("ja" until another is).
