@@ -58,4 +58,7 @@ if(LW_BUILD_TESTS)
   add_test(NAME manual_pages_render
     COMMAND sh ${CMAKE_SOURCE_DIR}/packaging/check-man ${LW_MAN_DIR})
   set_tests_properties(manual_pages_render PROPERTIES SKIP_RETURN_CODE 77)
+  # Every message catalog translates every text of the sources.
+  add_test(NAME message_catalogs_complete COMMAND sh ${CMAKE_SOURCE_DIR}/scripts/check-catalog)
+  set_tests_properties(message_catalogs_complete PROPERTIES SKIP_RETURN_CODE 77)
 endif()

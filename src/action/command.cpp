@@ -5,6 +5,7 @@
 
 #include "base/child.h"
 #include "base/journal.h"
+#include "base/messages.h"
 
 namespace {
 
@@ -50,19 +51,19 @@ bool command_report(const char* command_line, int status, int deadline_seconds)
     if (status == command_stopped)
         return false;
     if (status == command_not_started) {
-        printf("%sコマンド起動失敗：%s\n", mark, command_line);
+        printf(tr("%sコマンド起動失敗：%s\n"), mark, command_line);
         return false;
     }
     if (status == command_timed_out) {
-        printf("%sコマンド実行失敗：%s（%d 秒で打ち切り）\n", mark, command_line, deadline_seconds);
+        printf(tr("%sコマンド実行失敗：%s（%d 秒で打ち切り）\n"), mark, command_line, deadline_seconds);
         return false;
     }
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
         return true;
     if (WIFSIGNALED(status))
-        printf("%sコマンド実行失敗：%s（シグナル %d で終了）\n", mark, command_line, WTERMSIG(status));
+        printf(tr("%sコマンド実行失敗：%s（シグナル %d で終了）\n"), mark, command_line, WTERMSIG(status));
     else
-        printf("%sコマンド実行失敗：%s（終了ステータス %d）\n", mark, command_line, WEXITSTATUS(status));
+        printf(tr("%sコマンド実行失敗：%s（終了ステータス %d）\n"), mark, command_line, WEXITSTATUS(status));
     return false;
 }
 

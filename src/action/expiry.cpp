@@ -7,6 +7,7 @@
 #include "action/notice.h"
 #include "action/rtc_alarm.h"
 #include "action/wake_arm.h"
+#include "base/messages.h"
 #include "base/settings.h"
 #include "base/stop.h"
 
@@ -25,7 +26,7 @@ bool run_unless_stopped(const char* command_line)
 
 bool shutdown_proc(activity_check& check)
 {
-    printf("監視満了!!\n");
+    printf(tr("監視満了!!\n"));
     if (!wake_arm(check))
         return false;
     // A dry run names what would run and runs nothing.

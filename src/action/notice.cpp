@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "base/messages.h"
 #include "base/settings.h"
 #include "base/stop.h"
 
@@ -10,7 +11,7 @@ namespace {
 void print_notice(int idle_seconds)
 {
     const int left = settings.exfire_time > idle_seconds ? settings.exfire_time - idle_seconds : 0;
-    printf("満了予告：アイドルが続けば約%d分%02d秒後に満了処理を行います。\n", left / 60, left % 60);
+    printf(tr("満了予告：アイドルが続けば約%d分%02d秒後に満了処理を行います。\n"), left / 60, left % 60);
 }
 
 }  // namespace
@@ -40,7 +41,7 @@ notice_event notice_after_check(bool busy, int idle_seconds, bool& standing)
         if (!standing)
             return notice_none;
         standing = false;
-        printf("満了予告取り消し：アイドルが途切れたため、満了処理は行いません。\n");
+        printf(tr("満了予告取り消し：アイドルが途切れたため、満了処理は行いません。\n"));
         return notice_called_off;
     }
     if (standing)

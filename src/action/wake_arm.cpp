@@ -10,6 +10,7 @@
 #include "activity/lan_wake.h"
 #include "activity/wake_plan.h"
 #include "base/journal.h"
+#include "base/messages.h"
 #include "base/name_list.h"
 #include "base/settings.h"
 #include "base/stop.h"
@@ -19,7 +20,7 @@ namespace {
 
 bool arm_failed(activity_check& check, reason why, const std::string& what)
 {
-    printf("%s警告：%s。満了処理を行わず、次の満了で再び試みます。\n", journal_prefix(journal_warning), what.c_str());
+    printf(tr("%s警告：%s。満了処理を行わず、次の満了で再び試みます。\n"), journal_prefix(journal_warning), what.c_str());
     check.busy = true;
     activity_add_reason(check, std::move(why));
     return false;
@@ -27,36 +28,41 @@ bool arm_failed(activity_check& check, reason why, const std::string& what)
 
 std::string rtc_fault_text(const rtc_alarm_result& result)
 {
-    std::string alarm = std::string("RTCアラーム（") + rtc_wakealarm_path + "）";
+    const char* const alarm = rtc_wakealarm_path;
     switch (result.fault) {
     case rtc_alarm_no_rtc:
-        return alarm + "がありません";
+        return text_format(tr("RTCアラーム（%s）がありません"), alarm);
     case rtc_alarm_refused:
-        return alarm + "に書き込めません（" + strerror(result.error) + "）";
+        return text_format(tr("RTCアラーム（%s）に書き込めません（%s）"), alarm, strerror(result.error));
     case rtc_alarm_differs:
-        return alarm + "を設定できません（書き込み " + std::to_string(result.written) + "、読み戻し " +
-               (result.read_back < 0 ? std::string("なし") : std::to_string(result.read_back)) + "）";
+        if (result.read_back < 0)
+            return text_format(tr("RTCアラーム（%s）を設定できません（書き込み %lld、読み戻し なし）"), alarm,
+                               result.written);
+        return text_format(tr("RTCアラーム（%s）を設定できません（書き込み %lld、読み戻し %lld）"), alarm,
+                           result.written, result.read_back);
     case rtc_alarm_armed:
         break;
     }
-    return alarm;
+    return {};  // armed: no fault to tell
 }
 
 std::string lan_fault_text(const std::string& name, const lan_wake_result& result)
 {
-    std::string wol = text_escape(name) + " の Wake-on-LAN";
+    const std::string wol = text_escape(name);
     switch (result.fault) {
     case lan_wake_unreadable:
     case lan_wake_no_magic:
-        return wol + "を有効にできません（" + lan_wake_support_text(result.modes) + "）";
+        return text_format(tr("%s の Wake-on-LANを有効にできません（%s）"), wol.c_str(),
+                           lan_wake_support_text(result.modes).c_str());
     case lan_wake_refused:
-        return wol + "を有効にできません（" + strerror(result.error) + "）";
+        return text_format(tr("%s の Wake-on-LANを有効にできません（%s）"), wol.c_str(), strerror(result.error));
     case lan_wake_differs:
-        return wol + "を有効にできません（読み戻し：" + lan_wake_letters(result.modes.enabled) + "）";
+        return text_format(tr("%s の Wake-on-LANを有効にできません（読み戻し：%s）"), wol.c_str(),
+                           lan_wake_letters(result.modes.enabled).c_str());
     case lan_wake_armed:
         break;
     }
-    return wol;
+    return {};  // armed: no fault to tell
 }
 
 bool arm_alarm(activity_check& check)
@@ -65,20 +71,21 @@ bool arm_alarm(activity_check& check)
         return true;
     const wake_plan& plan = check.wake;
     if (!plan.made)
-        return arm_failed(check, {"alarm", "error"}, "起動予定の時刻がわからないため、RTCアラームを設定できません");
+        return arm_failed(check, {"alarm", "error"}, tr("起動予定の時刻がわからないため、RTCアラームを設定できません"));
     if (plan.earliest == 0) {
-        printf("起動予約なし：起動予定の時刻がないため、RTCアラームを設定せずに続けます。\n");
+        printf(tr("起動予約なし：起動予定の時刻がないため、RTCアラームを設定せずに続けます。\n"));
         return true;
     }
-    const std::string when = wake_time_text(plan.moment) + "（" + text_escape(plan.source) + "）";
+    const std::string when =
+        text_format(tr("%s（%s）"), wake_time_text(plan.moment).c_str(), text_escape(plan.source).c_str());
     if (settings.dry_run != 0) {
-        printf("ドライランのため設定しません：起動予約 %s\n", when.c_str());
+        printf(tr("ドライランのため設定しません：起動予約 %s\n"), when.c_str());
         return true;
     }
     const rtc_alarm_result result = rtc_alarm_arm(static_cast<time_t>(plan.moment));
     if (result.fault != rtc_alarm_armed)
         return arm_failed(check, {"alarm", "error"}, rtc_fault_text(result));
-    printf("起動予約：%s\n", when.c_str());
+    printf(tr("起動予約：%s\n"), when.c_str());
     return true;
 }
 
@@ -100,9 +107,9 @@ bool arm_lan(activity_check& check)
     if (!armed)
         return false;
     if (settings.dry_run != 0)
-        printf("ドライランのため設定しません：Wake-on-LAN %s\n", names.c_str());
+        printf(tr("ドライランのため設定しません：Wake-on-LAN %s\n"), names.c_str());
     else
-        printf("Wake-on-LAN：%s\n", names.c_str());
+        printf(tr("Wake-on-LAN：%s\n"), names.c_str());
     return true;
 }
 

@@ -5,6 +5,7 @@
 
 #include "activity/source_report.h"
 #include "base/child.h"
+#include "base/messages.h"
 #include "base/settings.h"
 
 int busy_check_deadline_ms = busy_check_deadline_ms_default;
@@ -44,7 +45,7 @@ void busy_command_check(activity_check& check)
 {
     if (settings.busy_check[0] == '\0')
         return;
-    const std::string what = std::string("確認コマンド（") + settings.busy_check + "）";
+    const std::string what = text_format(tr("確認コマンド（%s）"), settings.busy_check);
     const check_result result = run_check_command(settings.busy_check);
     if (result.outcome == check_stopped)
         return;  // the check is abandoned: nothing to say
@@ -57,7 +58,7 @@ void busy_command_check(activity_check& check)
         return;
     check.busy = true;
     activity_add_reason(check, {"check", "0"});
-    activity_append_once(check, "(確認コマンド)");
+    activity_append_once(check, tr("(確認コマンド)"));
 }
 
 void busy_command_reset()

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "activity/source_report.h"
+#include "base/messages.h"
 #include "base/settings.h"
 #include "base/streams.h"
 
@@ -53,7 +54,7 @@ void cpu_check(activity_check& check)
 {
     if (settings.cpu_threshold <= 0)
         return;
-    const std::string what = std::string("CPU使用率（") + proc_stat_path + "）";
+    const std::string what = text_format(tr("CPU使用率（%s）"), proc_stat_path);
     cpu_times now{};
     file_stream in(fopen(proc_stat_path, "re"));
     if (!in || !parse_proc_stat(in.get(), now)) {
@@ -74,7 +75,7 @@ void cpu_check(activity_check& check)
         return;
     source_findings found;
     findings_add(found, std::to_string(used * 100 / total));
-    findings_report(check, found, "(CPU使用率閾値以上)", "cpu");
+    findings_report(check, found, tr("(CPU使用率閾値以上)"), "cpu");
 }
 
 void cpu_reset()

@@ -12,6 +12,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include "base/messages.h"
 #include "base/stop.h"
 
 namespace {
@@ -165,8 +166,8 @@ void lookup_finish(const std::shared_ptr<lookup>& l, std::vector<host_address>& 
     if (!done && std::find(running.begin(), running.end(), l) == running.end())
         running.push_back(l);
     if (failure.empty() && !stop_requested())
-        failure = l->name + (!done ? std::string("（名前解決が時間内に終わりません）")
-                                   : std::string("（名前を解決できません：") + gai_strerror(error) + "）");
+        failure = !done ? text_format(tr("%s（名前解決が時間内に終わりません）"), l->name.c_str())
+                        : text_format(tr("%s（名前を解決できません：%s）"), l->name.c_str(), gai_strerror(error));
 }
 
 }  // namespace

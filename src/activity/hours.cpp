@@ -5,6 +5,7 @@
 #include "activity/source_report.h"
 #include "base/clock.h"
 #include "base/day_time.h"
+#include "base/messages.h"
 #include "base/settings.h"
 
 void hours_check(activity_check& check)
@@ -19,5 +20,5 @@ void hours_check(activity_check& check)
         return;
     source_findings found;
     findings_add(found, inside->text);
-    findings_report(check, found, "(稼働時間帯)", "hours");
+    findings_report(check, found, tr("(稼働時間帯)"), "hours");
 }

@@ -1,4 +1,5 @@
 #include "activity/lan_wake.h"
+#include "base/messages.h"
 
 #include <cerrno>
 #include <cstring>
@@ -111,16 +112,16 @@ bool lan_wake_magic_supported(const lan_wake_modes& modes)
 std::string lan_wake_support_text(const lan_wake_modes& modes)
 {
     if (lan_wake_magic_supported(modes))
-        return "マジックパケット対応（有効：" + lan_wake_letters(modes.enabled) + "）";
+        return text_format(tr("マジックパケット対応（有効：%s）"), lan_wake_letters(modes.enabled).c_str());
     switch (modes.error) {
     case 0:
-        return "マジックパケット非対応（対応：" + lan_wake_letters(modes.supported) + "）";
+        return text_format(tr("マジックパケット非対応（対応：%s）"), lan_wake_letters(modes.supported).c_str());
     case EOPNOTSUPP:
-        return "Wake-on-LAN 非対応";
+        return tr("Wake-on-LAN 非対応");
     case ENODEV:
-        return "インターフェースがありません";
+        return tr("インターフェースがありません");
     default:
-        return std::string("確認できません（") + strerror(modes.error) + "）";
+        return text_format(tr("確認できません（%s）"), strerror(modes.error));
     }
 }
 

@@ -8,6 +8,7 @@
 
 #include "activity/source_report.h"
 #include "activity/system_bus.h"
+#include "base/messages.h"
 #include "base/settings.h"
 
 source_health session_health;
@@ -157,7 +158,7 @@ void session_check(activity_check& check)
         return;
     source_findings found;
     const bool answered = sessions_read(system_bus_deadline(), found);
-    source_report(check, session_health, answered, found, "ログインセッション（systemd-logind）", "(ログイン中)",
+    source_report(check, session_health, answered, found, tr("ログインセッション（systemd-logind）"), tr("(ログイン中)"),
                   "session");
 }
 
@@ -167,7 +168,8 @@ void inhibitor_check(activity_check& check)
         return;
     source_findings found;
     const bool answered = inhibitors_read(system_bus_deadline(), found);
-    source_report(check, inhibitor_health, answered, found, "抑止ロック（systemd-logind）", "(抑止ロック)", "inhibitor");
+    source_report(check, inhibitor_health, answered, found, tr("抑止ロック（systemd-logind）"), tr("(抑止ロック)"),
+                  "inhibitor");
 }
 
 void logind_reset()

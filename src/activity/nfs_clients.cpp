@@ -9,6 +9,7 @@
 #include <string_view>
 #include <unistd.h>
 
+#include "base/messages.h"
 #include "base/streams.h"
 
 const char* nfsd_path = nfsd_path_default;
@@ -107,7 +108,8 @@ source_scan nfs_clients_scan()
     const std::string clients = std::string(nfsd_path) + "/clients";
     std::unique_ptr<DIR, dir_closer> dir(opendir(clients.c_str()));
     if (!dir) {
-        scan.failure = clients + "（" + strerror(errno) + "）";
+        const int error = errno;
+        scan.failure = text_format(tr("%s（%s）"), clients.c_str(), strerror(error));
         return scan;
     }
     while (const dirent* entry = readdir(dir.get())) {
@@ -116,7 +118,9 @@ source_scan nfs_clients_scan()
         errno = 0;
         file_stream states = client_file(dirfd(dir.get()), entry->d_name, "states");
         if (!states && errno != ENOENT) {
-            scan.failure = clients + "/" + entry->d_name + "/states（" + strerror(errno) + "）";
+            const int error = errno;
+            const std::string path = clients + "/" + entry->d_name + "/states";
+            scan.failure = text_format(tr("%s（%s）"), path.c_str(), strerror(error));
             scan.names.clear();
             return scan;
         }

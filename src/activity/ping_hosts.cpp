@@ -14,6 +14,7 @@
 
 #include "activity/host_lookup.h"
 #include "activity/source_report.h"
+#include "base/messages.h"
 #include "base/name_list.h"
 #include "base/settings.h"
 #include "base/stop.h"
@@ -239,7 +240,7 @@ source_scan hosts_ping(std::string_view list)
         }
         if (!sent) {
             scan.answered = false;
-            scan.failure = hosts[i] + "（ICMPソケットを開けません：" + strerror(error) + "）";
+            scan.failure = text_format(tr("%s（ICMPソケットを開けません：%s）"), hosts[i].c_str(), strerror(error));
             return scan;
         }
     }
@@ -270,8 +271,9 @@ void ping_check(activity_check& check)
     source_findings found;
     for (const std::string& host : scan.names)
         findings_add(found, host);
-    const std::string what = "pingの応答（" + (scan.answered ? std::string(settings.ping_hosts) : scan.failure) + "）";
-    source_report(check, ping_health, scan.answered, found, what.c_str(), "(応答ホストあり)", "ping");
+    const std::string what =
+        text_format(tr("pingの応答（%s）"), scan.answered ? settings.ping_hosts : scan.failure.c_str());
+    source_report(check, ping_health, scan.answered, found, what.c_str(), tr("(応答ホストあり)"), "ping");
 }
 
 void ping_hosts_reset()

@@ -16,6 +16,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "base/messages.h"
 #include "base/settings.h"
 #include "base/streams.h"
 
@@ -335,7 +336,7 @@ void port_check(activity_check& check)
         return;
     source_findings found;
     const bool answered = read_tcp_connections(ports, found);
-    source_report(check, port_health, answered, found, "TCP接続", "(接続中)", "port");
+    source_report(check, port_health, answered, found, tr("TCP接続"), tr("(接続中)"), "port");
 }
 
 void port_reset()

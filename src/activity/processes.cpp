@@ -15,6 +15,7 @@
 
 #include "activity/process_events.h"
 #include "activity/source_report.h"
+#include "base/messages.h"
 #include "base/settings.h"
 
 const char* proc_root = proc_root_default;
@@ -203,14 +204,14 @@ void process_check(activity_check& check)
 {
     if (settings.busy_processes[0] == '\0')
         return;
-    const std::string what = std::string("プロセス一覧（") + proc_root + "）";
+    const std::string what = text_format(tr("プロセス一覧（%s）"), proc_root);
     auto buf = std::make_unique<char[]>(proc_text_size);
     const bool answered = update_table(buf.get());
     source_findings found;
     if (answered)
         for (const auto& process : table.matching)
             findings_add(found, process.second);
-    source_report(check, process_health, answered, found, what.c_str(), "(プロセス実行中)", "process");
+    source_report(check, process_health, answered, found, what.c_str(), tr("(プロセス実行中)"), "process");
 }
 
 void process_reset()

@@ -5,6 +5,7 @@
 #include "activity/nfs_clients.h"
 #include "activity/smb_clients.h"
 #include "activity/source_report.h"
+#include "base/messages.h"
 #include "base/settings.h"
 
 source_health share_health;
@@ -36,7 +37,8 @@ void share_check(activity_check& check)
             return;
         if (!scan.answered) {
             // Busy already: the other protocol need not be asked.
-            source_failed(check, share_health, "share", ("共有ファイルの使用（" + scan.failure + "）").c_str());
+            source_failed(check, share_health, "share", 
+                          text_format(tr("共有ファイルの使用（%s）"), scan.failure.c_str()).c_str());
             return;
         }
         on += (on.empty() ? "" : ",") + std::string(protocol.name);
@@ -45,8 +47,8 @@ void share_check(activity_check& check)
     }
     if (on.empty())
         return;
-    source_answered(share_health, ("共有ファイルの使用（" + on + "）").c_str());
-    findings_report(check, found, "(共有ファイル使用中)", "share");
+    source_answered(share_health, text_format(tr("共有ファイルの使用（%s）"), on.c_str()).c_str());
+    findings_report(check, found, tr("(共有ファイル使用中)"), "share");
 }
 
 void share_reset()

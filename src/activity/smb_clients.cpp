@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 
 #include "base/child.h"
+#include "base/messages.h"
 
 int smbstatus_deadline_ms = smbstatus_deadline_ms_default;
 
@@ -119,22 +120,22 @@ namespace {
 // What failed when smbstatus did not end well, or empty when it did.
 std::string smbstatus_failure(const child_outcome& outcome)
 {
-    const std::string name = "smbstatus --json";
+    const char* const name = "smbstatus --json";
     switch (outcome.result) {
     case child_not_started:
-        return name + "（起動できません）";
+        return text_format(tr("%s（起動できません）"), name);
     case child_timed_out:
-        return name + "（" + std::to_string(smbstatus_deadline_ms / 1000) + "秒以内に終わりません）";
+        return text_format(tr("%s（%d秒以内に終わりません）"), name, smbstatus_deadline_ms / 1000);
     case child_too_much:
-        return name + "（出力が大きすぎます）";
+        return text_format(tr("%s（出力が大きすぎます）"), name);
     case child_stopped:
     case child_done:
         break;
     }
     if (WIFSIGNALED(outcome.status))
-        return name + "（シグナル " + std::to_string(WTERMSIG(outcome.status)) + " で終了）";
+        return text_format(tr("%s（シグナル %d で終了）"), name, WTERMSIG(outcome.status));
     if (!WIFEXITED(outcome.status) || WEXITSTATUS(outcome.status) != 0)
-        return name + "（終了ステータス " + std::to_string(WEXITSTATUS(outcome.status)) + "）";
+        return text_format(tr("%s（終了ステータス %d）"), name, WEXITSTATUS(outcome.status));
     return {};
 }
 
@@ -159,7 +160,7 @@ source_scan smb_clients_scan()
     scan.answered = parse_smbstatus_json(output, scan);
     if (!scan.answered) {
         scan.names.clear();
-        scan.failure = "smbstatus --json（出力を読めません）";
+        scan.failure = text_format(tr("%s（出力を読めません）"), "smbstatus --json");
     }
     return scan;
 }

@@ -6,6 +6,7 @@
 
 #include "base/clock.h"
 #include "base/journal.h"
+#include "base/messages.h"
 #include "base/settings.h"
 #include "base/stop.h"
 #include "base/text_escape.h"
@@ -52,14 +53,14 @@ void source_failed(activity_check& check, source_health& health, const char* kin
     check.busy = true;
     activity_add_reason(check, {kind, "error"});
     if (settings.disp_level < 2)
-        activity_append_once(check, "(確認不可)");
+        activity_append_once(check, tr("(確認不可)"));
     else
-        activity_append_once(check, ("(確認不可:" + std::string(kind) + ")").c_str());
+        activity_append_once(check, text_format(tr("(確認不可:%s)"), kind).c_str());
     if (health.failing)
         return;
     health.failing = true;
     health.since = static_cast<int64_t>(watch_unix_time());
-    printf("%s警告：%sを確認できません。確認できるまで使用中とみなします。\n", journal_prefix(journal_warning), what);
+    printf(tr("%s警告：%sを確認できません。確認できるまで使用中とみなします。\n"), journal_prefix(journal_warning), what);
     (void)fflush(stdout);
 }
 
@@ -68,7 +69,7 @@ void source_answered(source_health& health, const char* what)
     if (!health.failing)
         return;
     health = {};
-    printf("回復：%sを再び確認できます。\n", what);
+    printf(tr("回復：%sを再び確認できます。\n"), what);
     (void)fflush(stdout);
 }
 

@@ -7,6 +7,7 @@
 
 #include "activity/source_report.h"
 #include "base/child.h"
+#include "base/messages.h"
 #include "base/settings.h"
 #include "base/text_escape.h"
 
@@ -18,7 +19,7 @@ source_health storage_health;
 
 namespace {
 
-constexpr const char* storage_busy_text = "(ストレージ処理中)";
+constexpr const char* storage_busy_text = tr_later("(ストレージ処理中)");
 
 }  // namespace
 
@@ -46,10 +47,10 @@ void storage_check(activity_check& check, const std::vector<std::string>& disks)
         findings_add(found, job.name, job.job);
     // The jobs that were read stay reasons beside a failure of another kind.
     if (!reading.answered)
-        findings_report(check, found, storage_busy_text, "storage");
+        findings_report(check, found, tr(storage_busy_text), "storage");
     const std::string what =
-        reading.answered ? "ストレージ処理" : "ストレージ処理（" + text_escape(reading.failure) + "）";
-    source_report(check, storage_health, reading.answered, found, what.c_str(), storage_busy_text, "storage");
+        reading.answered ? tr("ストレージ処理") : text_format(tr("ストレージ処理（%s）"), text_escape(reading.failure).c_str());
+    source_report(check, storage_health, reading.answered, found, what.c_str(), tr(storage_busy_text), "storage");
 }
 
 void storage_describe(const std::vector<std::string>& disks)
@@ -57,22 +58,22 @@ void storage_describe(const std::vector<std::string>& disks)
     if (settings.storage_jobs == 0)
         return;
     if (!disks.empty() && !storage_tool_present("smartctl"))
-        printf("// SMART 自己診断：smartctl が無いため確認しません\n");
+        printf(tr("// SMART 自己診断：smartctl が無いため確認しません\n"));
     const storage_reading reading = storage_read(disks);
     const struct {
         const std::vector<std::string>& disks;
         const char* why;
     } lists[] = {
-        {reading.unidentified, "smartctl が識別できないため確認しません"},
-        {reading.asleep, "スタンバイ中のため確認しません（起こしません）"},
-        {reading.blind, "この smartctl では自己診断の状態を表示できません（NVMe は 7.4 以降）"},
+        {reading.unidentified, tr("smartctl が識別できないため確認しません")},
+        {reading.asleep, tr("スタンバイ中のため確認しません（起こしません）")},
+        {reading.blind, tr("この smartctl では自己診断の状態を表示できません（NVMe は 7.4 以降）")},
     };
     for (const auto& list : lists) {
         for (const std::string& disk : list.disks)
-            printf("// SMART %s：%s\n", text_escape(disk, "\\ ").c_str(), list.why);
+            printf(tr("// SMART %s：%s\n"), text_escape(disk, "\\ ").c_str(), list.why);
     }
     if (!reading.answered)
-        printf("// ストレージ処理：確認できません（%s）\n", text_escape(reading.failure).c_str());
+        printf(tr("// ストレージ処理：確認できません（%s）\n"), text_escape(reading.failure).c_str());
 }
 
 void storage_reset()

@@ -12,6 +12,7 @@
 #include "base/child.h"
 #include "base/clock.h"
 #include "base/day_time.h"
+#include "base/messages.h"
 #include "base/name_list.h"
 #include "base/settings.h"
 #include "base/text_escape.h"
@@ -105,13 +106,13 @@ bool wake_plan_make(time_t now, wake_plan& plan, std::string& what)
     plan = {};
     if (!plan_timers(now, plan)) {
         plan = {};
-        what = "systemd のタイマー（ALARM_TIMERS=）";
+        what = tr("systemd のタイマー（ALARM_TIMERS=）");
         return false;
     }
     plan_at(now, plan);
     if (!plan_query(now, plan)) {
         plan = {};
-        what = "起動予定の問い合わせコマンド（" + text_escape(settings.alarm_query) + "）";
+        what = text_format(tr("起動予定の問い合わせコマンド（%s）"), text_escape(settings.alarm_query).c_str());
         return false;
     }
     plan.made = true;
@@ -147,7 +148,8 @@ void alarm_check(activity_check& check)
     source_findings found;
     if (answered && wake_too_close(check.wake, now))
         findings_add(found, check.wake.source, std::to_string(check.wake.earliest));
-    source_report(check, alarm_health, answered, found, alarm_failing_what.c_str(), "(起動予定が近い)", "alarm");
+    source_report(check, alarm_health, answered, found, alarm_failing_what.c_str(), tr("(起動予定が近い)"),
+                  "alarm");
 }
 
 void alarm_describe()
@@ -156,18 +158,18 @@ void alarm_describe()
         const time_t now = watch_unix_time();
         wake_plan plan;
         std::string what;
-        printf("// 起動予約（今満了した場合）：");
+        printf(tr("// 起動予約（今満了した場合）："));
         if (!wake_plan_make(now, plan, what))
-            printf("%sを確認できません\n", what.c_str());
+            printf(tr("%sを確認できません\n"), what.c_str());
         else if (plan.earliest == 0)
-            printf("なし（起動予定の時刻がありません）\n");
+            printf(tr("なし（起動予定の時刻がありません）\n"));
         else
-            printf("%s（%s）%s\n", wake_time_text(plan.moment).c_str(), text_escape(plan.source).c_str(),
-                   wake_too_close(plan, now) ? "、近いため今は満了しません" : "");
+            printf(wake_too_close(plan, now) ? tr("%s（%s）、近いため今は満了しません\n") : tr("%s（%s）\n"),
+                   wake_time_text(plan.moment).c_str(), text_escape(plan.source).c_str());
     }
     for_each_list_item(settings.lan_wake, [](std::string_view item) {
         const std::string name(item);
-        printf("// LAN_WAKE= %s：%s\n", text_escape(name).c_str(),
+        printf(tr("// LAN_WAKE= %s：%s\n"), text_escape(name).c_str(),
                lan_wake_support_text(lan_wake_read(name.c_str())).c_str());
     });
 }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/journal.h"
+#include "base/messages.h"
 #include "base/stop.h"
 #include "base/watchdog.h"
 
@@ -51,7 +52,7 @@ void kill_and_reap(pid_t pid)
         if (waitpid(pid, nullptr, WNOHANG) != 0)
             return;
         if (waited >= child_reap_grace_ms) {
-            printf("%s警告：打ち切ったコマンド（pid %d）が終了しません。終了を待たずに続けます。\n",
+            printf(tr("%s警告：打ち切ったコマンド（pid %d）が終了しません。終了を待たずに続けます。\n"),
                    journal_prefix(journal_warning), static_cast<int>(pid));
             (void)fflush(stdout);
             lingering.push_back(pid);

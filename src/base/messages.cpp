@@ -1,6 +1,8 @@
 #include "base/messages.h"
 
+#include <cstdarg>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -43,8 +45,18 @@ bool string_at(const std::string& bytes, uint32_t table, uint32_t i, bool swappe
     return true;
 }
 
-// The next conversion of a printf format from p on: its flags, width,
-// precision, length and letter without the '%'; empty at the end.
+// Moves p past the characters of p that set holds.
+void skip_all(const char*& p, const char* set)
+{
+    while (*p != '\0' && strchr(set, *p) != nullptr)
+        p++;
+}
+
+// The next conversion of a printf format from p on, as printf reads it: its
+// flags, width, precision, length and letter without the '%'; empty at the
+// end. A '%' that no conversion letter ends (a percent sign in a text that
+// is no format) is a broken conversion "?" after what was read: printf
+// prints it as it stands, and it only matches the same one.
 std::string next_conversion(const char*& p)
 {
     for (; *p != '\0'; p++) {
@@ -55,11 +67,17 @@ std::string next_conversion(const char*& p)
             continue;
         }
         const char* start = ++p;
-        while (*p != '\0' && strchr("diouxXeEfFgGaAcspnm", *p) == nullptr)
+        skip_all(p, "-+ #0'I");
+        skip_all(p, *p == '*' ? "*" : "0123456789");
+        if (*p == '.') {
             p++;
-        if (*p == '\0')
-            return "%" + std::string(start);  // a broken conversion: never equal to a whole one
-        return std::string(start, static_cast<std::size_t>(++p - start));
+            skip_all(p, *p == '*' ? "*" : "0123456789");
+        }
+        skip_all(p, "hlLqjzZt");
+        const std::size_t read = static_cast<std::size_t>(p - start);
+        if (*p == '\0' || strchr("diouxXeEfFgGaAbBcCsSpnm", *p) == nullptr)
+            return std::string(start, read) + "?";
+        return std::string(start, read + 1);
     }
     return {};
 }
@@ -145,8 +163,31 @@ const char* tr(const char* japanese)
     return it == translations.end() ? japanese : it->second.c_str();
 }
 
+std::string text_format(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    char small[256];
+    const int n = vsnprintf(small, sizeof small, format, args);
+    va_end(args);
+    if (n < 0)
+        return {};
+    if (static_cast<std::size_t>(n) < sizeof small)
+        return std::string(small, static_cast<std::size_t>(n));
+    std::string text(static_cast<std::size_t>(n) + 1, '\0');
+    va_start(args, format);
+    (void)vsnprintf(&text[0], text.size(), format, args);
+    va_end(args);
+    text.resize(static_cast<std::size_t>(n));
+    return text;
+}
+
 bool messages_choose(const std::string& name)
 {
+    // Chosen early and again when the setting is read: the texts handed out
+    // in between must stay valid.
+    if (name == language)
+        return true;
     if (name == "ja") {
         translations.clear();
         language = name;

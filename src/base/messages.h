@@ -16,12 +16,24 @@ extern const char* messages_locale_dir;
 
 // The text to print for japanese: its translation in the chosen language,
 // else japanese itself. Safe beside the watcher threads once the language
-// is chosen (at start-up, before they start).
-const char* tr(const char* japanese);
+// is chosen (at start-up, before they start). A format keeps its printf
+// check: the compiler checks the arguments against the Japanese format.
+__attribute__((format_arg(1))) const char* tr(const char* japanese);
+
+// Marks a text kept in a table and translated with tr() where it is
+// printed, so that the catalog tools find it.
+__attribute__((format_arg(1))) constexpr const char* tr_later(const char* japanese)
+{
+    return japanese;
+}
+
+// A printf format (usually tr()'s) filled in as a string.
+__attribute__((format(printf, 1, 2))) std::string text_format(const char* format, ...);
 
 // Chooses the language: "ja" prints the texts as written; any other name
 // loads its catalog. Returns false, keeping the language as it was, when
-// the name is not a language name or its catalog cannot be read.
+// the name is not a language name or its catalog cannot be read. The
+// language already chosen is kept as it is.
 bool messages_choose(const std::string& language);
 
 // The language chosen ("ja" until another is).

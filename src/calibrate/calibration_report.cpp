@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "base/messages.h"
 #include "base/settings.h"
 #include "calibrate/calibration.h"
 
@@ -15,14 +16,14 @@ constexpr int enough_checks = 10;
 const char* direction_text(const calibration_series& series)
 {
     if (series.kind == calibration_interface)
-        return series.direction == calibration_in ? "受信" : "送信";
-    return series.direction == calibration_in ? "読み込み" : "書き込み";
+        return series.direction == calibration_in ? tr("受信") : tr("送信");
+    return series.direction == calibration_in ? tr("読み込み") : tr("書き込み");
 }
 
 std::string series_label(const calibration_series& series)
 {
-    const char* kind = series.kind == calibration_interface ? "ネットワーク " : "ディスク ";
-    return kind + series.name + " (" + direction_text(series) + ")";
+    const char* format = series.kind == calibration_interface ? tr("ネットワーク %s (%s)") : tr("ディスク %s (%s)");
+    return text_format(format, series.name.c_str(), direction_text(series));
 }
 
 void print_series(const calibration_series& series)
@@ -31,24 +32,24 @@ void print_series(const calibration_series& series)
     if (series.kind == calibration_input || series.kind == calibration_source) {
         const long active = std::count_if(values.begin(), values.end(), [](uint64_t v) { return v != 0; });
         if (series.kind == calibration_input)
-            printf("\t入力デバイス %s：操作のあった判定 %ld 回\n", series.name.c_str(), active);
+            printf(tr("\t入力デバイス %s：操作のあった判定 %ld 回\n"), series.name.c_str(), active);
         else
-            printf("\t%s：使用中と答えた判定 %ld 回\n", series.name.c_str(), active);
+            printf(tr("\t%s：使用中と答えた判定 %ld 回\n"), series.name.c_str(), active);
         return;
     }
     const uint64_t largest = values.empty() ? 0 : *std::max_element(values.begin(), values.end());
     const char* unit = series.kind == calibration_interface ? "Byte" : "KB";
-    printf("\t%s：最大 %llu %s、95パーセンタイル %llu %s\n", series_label(series).c_str(),
+    printf(tr("\t%s：最大 %llu %s、95パーセンタイル %llu %s\n"), series_label(series).c_str(),
            (unsigned long long)largest, unit,
            (unsigned long long)nearest_rank_percentile(values, 95), unit);
 }
 
 void print_table()
 {
-    printf("\nキャリブレーション結果：判定 %d 回（判定間隔 %d 秒）\n", calibration_checks(),
+    printf(tr("\nキャリブレーション結果：判定 %d 回（判定間隔 %d 秒）\n"), calibration_checks(),
            settings.check_interval);
-    printf("\t判定間隔ごとの増加量の最大と95パーセンタイル"
-           "（全判定の95%%以上がその値以下となる最小の値）\n");
+    printf(tr("\t判定間隔ごとの増加量の最大と95パーセンタイル"
+           "（全判定の95%%以上がその値以下となる最小の値）\n"));
     for (int kind = calibration_interface; kind <= calibration_source; kind++)
         for (const auto& series : calibration_recorded())
             if (series.kind == kind)
@@ -60,7 +61,7 @@ void print_warnings()
     const int checks = calibration_checks();
     if (checks < enough_checks) {
         const int minutes = (enough_checks * settings.check_interval + 59) / 60;
-        printf("注意：判定が %d 回しかなく、結果はあまり当てになりません。%d 分以上測定してください。\n",
+        printf(tr("注意：判定が %d 回しかなく、結果はあまり当てになりません。%d 分以上測定してください。\n"),
                checks, minutes);
     }
     bool any_used = false;
@@ -71,17 +72,17 @@ void print_warnings()
             continue;
         const long count = std::count(used.begin(), used.end(), true);
         any_used = true;
-        printf("注意：%s が %ld 回の判定（最初は %ld 回目）で他の判定の中央値の10倍を超えました。"
-               "使用中だった可能性があります。\n",
+        printf(tr("注意：%s が %ld 回の判定（最初は %ld 回目）で他の判定の中央値の10倍を超えました。"
+               "使用中だった可能性があります。\n"),
                series_label(series).c_str(), count, static_cast<long>(first - used.begin()) + 1);
     }
     if (any_used)
-        printf("\t推奨設定はこれらの判定を除いて求めています。\n");
+        printf(tr("\t推奨設定はこれらの判定を除いて求めています。\n"));
 }
 
 void print_suggestions()
 {
-    printf("推奨設定（アイドル時の最大の2倍以上、設定ファイルにそのまま貼り付けられます）：\n");
+    printf(tr("推奨設定（アイドル時の最大の2倍以上、設定ファイルにそのまま貼り付けられます）：\n"));
     // Thresholds are amounts per check period: the interval goes with them.
     printf("CHECK_INTERVAL=%d\n", settings.check_interval);
     for (int kind = calibration_interface; kind <= calibration_disk; kind++) {
@@ -92,7 +93,7 @@ void print_suggestions()
                 printf("%s%llu\n", s.key.c_str(), (unsigned long long)s.value);
         }
     }
-    printf("この設定では判定 %d 回のうち %d 回がアイドルでした。\n", calibration_checks(),
+    printf(tr("この設定では判定 %d 回のうち %d 回がアイドルでした。\n"), calibration_checks(),
            calibration_idle_periods());
 }
 
@@ -100,15 +101,15 @@ void print_suggestions()
 
 void calibration_start_print(int minutes)
 {
-    printf("\nキャリブレーション開始：%d 分間、判定間隔 %d 秒\n", minutes, settings.check_interval);
-    printf("\t測定のみで満了処理は行いません。この間は機械を使わないでください。\n");
+    printf(tr("\nキャリブレーション開始：%d 分間、判定間隔 %d 秒\n"), minutes, settings.check_interval);
+    printf(tr("\t測定のみで満了処理は行いません。この間は機械を使わないでください。\n"));
 }
 
 void calibration_progress_print(int seconds_left, int checks_done)
 {
     if (seconds_left < 0)
         seconds_left = 0;
-    printf("キャリブレーション中：残り %d 分 %02d 秒、判定 %d 回\n", seconds_left / 60,
+    printf(tr("キャリブレーション中：残り %d 分 %02d 秒、判定 %d 回\n"), seconds_left / 60,
            seconds_left % 60, checks_done);
 }
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "base/journal.h"
+#include "base/messages.h"
 #include "config/config_file.h"
 #include "config/setting_kinds.h"
 #include "config/setting_table.h"
@@ -13,7 +14,7 @@ int arg_exit_status = 0;
 void arg_refuse(const char* arg)
 {
     const char* const mark = journal_prefix(journal_error);
-    printf("%s対応しないパラメータ：%s\n%s起動できませんでした。--helpで確認してください。\n", mark, arg, mark);
+    printf(tr("%s対応しないパラメータ：%s\n%s起動できませんでした。--helpで確認してください。\n"), mark, arg, mark);
 }
 
 namespace {

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include "base/journal.h"
+#include "base/messages.h"
 #include "base/streams.h"
 #include "config/config_trust.h"
 #include "config/setting_table.h"
@@ -79,7 +80,7 @@ bool config_line_blank(const char* piece)
 
 void config_bad_value(const char* line)
 {
-    printf("%s設定ファイルの値に誤りがあります：%s\n", journal_prefix(journal_warning), line);
+    printf(tr("%s設定ファイルの値に誤りがあります：%s\n"), journal_prefix(journal_warning), line);
 }
 
 void config_key_apply(const setting_descriptor& row, const char* value, const char* line)
@@ -118,7 +119,7 @@ void config_line_error(std::string_view text)
     std::string shown;
     for (const char c : text)
         shown += c == '\0' ? std::string_view("\\x00") : std::string_view(&c, 1);
-    printf("%s設定ファイルエラー：%s\n", journal_prefix(journal_warning), shown.c_str());
+    printf(tr("%s設定ファイルエラー：%s\n"), journal_prefix(journal_warning), shown.c_str());
 }
 
 // The rest of a line after its first piece is no line of its own: unless
@@ -135,7 +136,7 @@ bool config_text_cut(const setting_descriptor& row, const config_line& line)
 {
     if (!setting_takes_text(row) || !line.tail)
         return false;
-    printf("%s設定ファイルの値が長すぎるため使用しません（1行255バイトまで）：%s\n", journal_prefix(journal_warning), row.key);
+    printf(tr("%s設定ファイルの値が長すぎるため使用しません（1行255バイトまで）：%s\n"), journal_prefix(journal_warning), row.key);
     return true;
 }
 
@@ -197,12 +198,12 @@ bool config_chain_add(config_chain& chain, const char* path, const struct stat& 
 {
     for (int i = 0; i < chain.count; i++) {
         if (chain.dev[i] == st.st_dev && chain.ino[i] == st.st_ino) {
-            printf("%s設定ファイルの引き継ぎが循環しています：%s\n", journal_prefix(journal_error), path);
+            printf(tr("%s設定ファイルの引き継ぎが循環しています：%s\n"), journal_prefix(journal_error), path);
             return false;
         }
     }
     if (chain.count == config_chain_limit) {
-        printf("%s設定ファイルの引き継ぎが多すぎます：%s\n", journal_prefix(journal_error), path);
+        printf(tr("%s設定ファイルの引き継ぎが多すぎます：%s\n"), journal_prefix(journal_error), path);
         return false;
     }
     chain.dev[chain.count] = st.st_dev;
@@ -282,7 +283,7 @@ int read_config(const char* path)
         fp.reset();  // the current file is closed before the next is opened
         const int result = config_open(next.c_str(), chain, &fp);
         if (result == -1)
-            printf("%s設定ファイルの読み込み失敗:%s\n", journal_prefix(journal_warning), next.c_str());
+            printf(tr("%s設定ファイルの読み込み失敗:%s\n"), journal_prefix(journal_warning), next.c_str());
         if (result != 1)
             return result;
     }

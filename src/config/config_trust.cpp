@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "base/journal.h"
+#include "base/messages.h"
 
 namespace {
 
@@ -33,21 +34,21 @@ bool refusals_printed = true;
 void refuse(const char* path, const char* reason)
 {
     if (refusals_printed)
-        printf("%s設定ファイルを使用しません（%s）：%s\n", journal_prefix(journal_error), reason, path);
+        printf(tr("%s設定ファイルを使用しません（%s）：%s\n"), journal_prefix(journal_error), reason, path);
 }
 
 bool file_trusted(const char* path, const struct stat& st)
 {
     if (!S_ISREG(st.st_mode)) {
-        refuse(path, "通常のファイルではありません");
+        refuse(path, tr("通常のファイルではありません"));
         return false;
     }
     if (writable_by_others(st)) {
-        refuse(path, "他のユーザーが書き込み可能");
+        refuse(path, tr("他のユーザーが書き込み可能"));
         return false;
     }
     if (!owner_trusted(st.st_uid)) {
-        refuse(path, "所有者が root でも実行ユーザーでもありません");
+        refuse(path, tr("所有者が root でも実行ユーザーでもありません"));
         return false;
     }
     return true;
@@ -58,7 +59,7 @@ bool directory_trusted(const char* path, const std::string& dir, const struct st
 {
     if (!owner_trusted(st.st_uid)) {
         if (refusals_printed)
-            printf("%s設定ファイルを使用しません（ディレクトリ %s の所有者が root でも実行ユーザーでもありません）：%s\n",
+            printf(tr("%s設定ファイルを使用しません（ディレクトリ %s の所有者が root でも実行ユーザーでもありません）：%s\n"),
                journal_prefix(journal_error), dir.c_str(), path);
         return false;
     }
@@ -66,7 +67,7 @@ bool directory_trusted(const char* path, const std::string& dir, const struct st
     const bool sticky_safe = (st.st_mode & S_ISVTX) != 0 && owner_trusted(entry_uid);
     if (writable_by_others(st) && !sticky_safe) {
         if (refusals_printed)
-            printf("%s設定ファイルを使用しません（ディレクトリ %s を他のユーザーが書き換え可能）：%s\n",
+            printf(tr("%s設定ファイルを使用しません（ディレクトリ %s を他のユーザーが書き換え可能）：%s\n"),
                journal_prefix(journal_error), dir.c_str(), path);
         return false;
     }
@@ -87,7 +88,7 @@ bool directories_trusted(const char* path, int dir_fd, std::string dir, uid_t en
     for (;;) {
         struct stat st;
         if (fstat(dir_fd, &st) != 0) {
-            refuse(path, "状態を取得できません");
+            refuse(path, tr("状態を取得できません"));
             close(dir_fd);
             return false;
         }
@@ -101,7 +102,7 @@ bool directories_trusted(const char* path, int dir_fd, std::string dir, uid_t en
         if (parent_fd < 0 || fstat(parent_fd, &parent) != 0) {
             if (parent_fd >= 0)
                 close(parent_fd);
-            refuse(path, "状態を取得できません");
+            refuse(path, tr("状態を取得できません"));
             return false;
         }
         if (same_file(parent, st)) {  // "/" is its own parent
@@ -126,7 +127,7 @@ bool holders_trusted(const char* path, const std::string& real_path, const struc
         !same_file(entry, st)) {
         if (dir_fd >= 0)
             close(dir_fd);
-        refuse(path, "確認中に置き換えられました");
+        refuse(path, tr("確認中に置き換えられました"));
         return false;
     }
     return directories_trusted(path, dir_fd, dir, st.st_uid);
@@ -145,7 +146,7 @@ trust_outcome trusted_open(const char* path, file_stream* out, struct stat* st)
     if (stat(path, &named) != 0 || S_ISDIR(named.st_mode))
         return trust_missing;
     if (!S_ISREG(named.st_mode)) {
-        refuse(path, "通常のファイルではありません");
+        refuse(path, tr("通常のファイルではありません"));
         return trust_refused;
     }
     char* real = realpath(path, nullptr);
@@ -165,7 +166,7 @@ trust_outcome trusted_open(const char* path, file_stream* out, struct stat* st)
         return trust_missing;
     }
     if (fstat(fd, st) != 0) {
-        refuse(path, "状態を取得できません");
+        refuse(path, tr("状態を取得できません"));
         return trust_refused;
     }
     // A directory is no file at all: like a missing one, it lets the next

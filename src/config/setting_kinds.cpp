@@ -217,7 +217,7 @@ bool expiry_command_file(const setting_descriptor& row, const char* value)
         return true;
     if (!row.take(row, value))
         return false;
-    printf("コマンド設定：%s\n", row.text);
+    printf(tr("コマンド設定：%s\n"), row.text);
     return true;
 }
 
@@ -239,7 +239,7 @@ int command_arg(const setting_descriptor& row, const char* value)
     if (row.take(row, value))
         return 0;
     const char* const mark = journal_prefix(journal_error);
-    printf("%sコマンドが長すぎます（%zu バイト、上限 %zu バイト）\n%s起動できませんでした。\n", mark, strlen(value),
+    printf(tr("%sコマンドが長すぎます（%zu バイト、上限 %zu バイト）\n%s起動できませんでした。\n"), mark, strlen(value),
            row.size - 1, mark);
     return -1;
 }
@@ -249,7 +249,7 @@ int config_file_arg(const setting_descriptor&, const char* value)
 {
     const int result = read_config(value);
     if (result == -1)
-        printf("%s設定ファイルの読み込み失敗:%s\n", journal_prefix(journal_warning), value);
+        printf(tr("%s設定ファイルの読み込み失敗:%s\n"), journal_prefix(journal_warning), value);
     return result == config_read_refused ? -1 : 0;
 }
 
@@ -326,10 +326,14 @@ void threshold_warn(const setting_descriptor& row, const char* name, const char*
 {
     if (plain_number(value, false))
         return;
-    const uint64_t taken = *row.threshold;
-    const std::string as = taken == 0 ? "0（未監視）" : std::to_string(taken) + " ";
-    printf("%s警告：%s の値「%s」は数値ではありません。%sとみなします。\n", journal_prefix(journal_warning), name,
-           text_escape(value).c_str(), as.c_str());
+    const unsigned long long taken = *row.threshold;
+    const char* const mark = journal_prefix(journal_warning);
+    if (taken == 0)
+        printf(tr("%s警告：%s の値「%s」は数値ではありません。0（未監視）とみなします。\n"), mark, name,
+               text_escape(value).c_str());
+    else
+        printf(tr("%s警告：%s の値「%s」は数値ではありません。%llu とみなします。\n"), mark, name,
+               text_escape(value).c_str(), taken);
 }
 
 void time_warn(const setting_descriptor& row, const char* name, const char* value, bool from_file)
@@ -341,10 +345,10 @@ void time_warn(const setting_descriptor& row, const char* name, const char* valu
     const int32_t read = config_signed(value);
     const char* const mark = journal_prefix(journal_warning);
     if (!any && read < least)
-        printf("%s警告：%s の値「%s」は 0 より大きい整数ではないため無視します。\n", mark, name,
+        printf(tr("%s警告：%s の値「%s」は 0 より大きい整数ではないため無視します。\n"), mark, name,
                text_escape(value).c_str());
     else if (!plain_number(value, true))
-        printf("%s警告：%s の値「%s」は数値ではありません。%d とみなします。\n", mark, name, text_escape(value).c_str(),
+        printf(tr("%s警告：%s の値「%s」は数値ではありません。%d とみなします。\n"), mark, name, text_escape(value).c_str(),
                read);
 }
 
@@ -414,5 +418,5 @@ void not_roop_print(const setting_descriptor& row)
     if (settings.watch_roop <= 0)
         printf("%s\n", row.key);
     else
-        printf("// %s なし：満了後も監視を続けます\n", row.key);
+        printf(tr("// %s なし：満了後も監視を続けます\n"), row.key);
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/activity.h"
+#include "base/messages.h"
 #include "base/settings.h"
 #include "base/source_table.h"
 #include "base/text_escape.h"
@@ -89,7 +90,7 @@ bool calibration_pass_check()
         if (row.calibration == calibrate_devices)
             feed_devices(check, row.kind);
         else if (row.calibration == calibrate_verdict && row.on())
-            calibration_feed(("活動源 " + std::string(row.kind)).c_str(), calibration_source, calibration_none,
+            calibration_feed(text_format(tr("活動源 %s"), row.kind).c_str(), calibration_source, calibration_none,
                              has_reason(check, row.kind) ? 1 : 0);
     }
     calibration_check_done();

@@ -74,7 +74,7 @@ bool read_default_config()
     }
     const int result = read_config(system_config_path);
     if (result == -1)
-        printf("%s設定ファイルの読み込み失敗:%s\n", journal_prefix(journal_warning), system_config_path);
+        printf(tr("%s設定ファイルの読み込み失敗:%s\n"), journal_prefix(journal_warning), system_config_path);
     return result != config_read_refused;
 }
 
@@ -87,10 +87,10 @@ bool time_settings_valid()
         return true;
     // Each line of the refusal carries the journal's priority.
     const char* const mark = journal_prefix(journal_error);
-    printf("%s時間設定に誤りがあります。\n%s表示間隔 ＜ チェック間隔 ＜ 満了時間で設定してください。\n%s現状： %d %d %d\n",
+    printf(tr("%s時間設定に誤りがあります。\n%s表示間隔 ＜ チェック間隔 ＜ 満了時間で設定してください。\n%s現状： %d %d %d\n"),
            mark, mark, mark, settings.disp_interval, settings.check_interval, settings.exfire_time);
     if (settings.notice_time > 0)
-        printf("%s満了予告時間 ＜ 満了時間で設定してください。現状： %d %d\n", mark,
+        printf(tr("%s満了予告時間 ＜ 満了時間で設定してください。現状： %d %d\n"), mark,
                settings.notice_time, settings.exfire_time);
     return false;
 }
@@ -102,7 +102,7 @@ void lan_wake_startup_check()
         const lan_wake_modes modes = lan_wake_read(name.c_str());
         if (lan_wake_magic_supported(modes))
             return;
-        printf("%s警告：LAN_WAKE= の %s：%s。Wake-on-LAN を有効にできるまで満了処理は行いません。\n",
+        printf(tr("%s警告：LAN_WAKE= の %s：%s。Wake-on-LAN を有効にできるまで満了処理は行いません。\n"),
                journal_prefix(journal_warning), text_escape(name).c_str(), lan_wake_support_text(modes).c_str());
     });
 }

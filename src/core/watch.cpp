@@ -12,6 +12,7 @@
 
 #include "base/activity.h"
 #include "base/clock.h"
+#include "base/messages.h"
 #include "base/progress.h"
 #include "base/settings.h"
 #include "base/stop.h"
@@ -67,20 +68,20 @@ const char* signal_name(int signo)
 
 void print_banner()
 {
-    printf("\n監視開始\n");
-    printf("\t満了時間：%d 分、表示間隔：%d 秒、判定間隔：%d 秒\n",
+    printf(tr("\n監視開始\n"));
+    printf(tr("\t満了時間：%d 分、表示間隔：%d 秒、判定間隔：%d 秒\n"),
            settings.exfire_time / 60, settings.disp_interval, settings.check_interval);
     if (settings.rx_threshold != 0)
-        printf("\tネットワーク 閾値：(受信)%llu Byte/%d秒\n",
+        printf(tr("\tネットワーク 閾値：(受信)%llu Byte/%d秒\n"),
                (unsigned long long)settings.rx_threshold, settings.check_interval);
     if (settings.tx_threshold != 0)
-        printf("\tネットワーク 閾値：(送信)%llu Byte/%d秒\n",
+        printf(tr("\tネットワーク 閾値：(送信)%llu Byte/%d秒\n"),
                (unsigned long long)settings.tx_threshold, settings.check_interval);
     if (settings.read_threshold != 0)
-        printf("\tディスク 閾値：(読み込み)%llu KB/%d秒\n",
+        printf(tr("\tディスク 閾値：(読み込み)%llu KB/%d秒\n"),
                (unsigned long long)settings.read_threshold, settings.check_interval);
     if (settings.write_threshold != 0)
-        printf("\tディスク 閾値：(書き込み)%llu KB/%d秒\n",
+        printf(tr("\tディスク 閾値：(書き込み)%llu KB/%d秒\n"),
                (unsigned long long)settings.write_threshold, settings.check_interval);
     // Out before the first sampler starts, and so before anything it says.
     (void)fflush(stdout);
@@ -112,7 +113,7 @@ void restart_after_suspend(loop_timing& t)
         return;
     idle_time = 0;
     t.credited_until = monotonic;
-    printf("\n継続時間：初期化(サスペンドから復帰)\n");
+    printf(tr("\n継続時間：初期化(サスペンドから復帰)\n"));
     (void)fflush(stdout);
 }
 
@@ -136,7 +137,7 @@ check_end check_verdict(loop_timing& t, activity_check& check)
     const long long idle = idle_time + take_elapsed_seconds(t);
     if (check.busy) {
         idle_time = 0;
-        printf("\n継続時間：初期化%s\n", check.message.c_str());
+        printf(tr("\n継続時間：初期化%s\n"), check.message.c_str());
         (void)notice_after_check(true, 0, t.notice_standing);  // a standing notice is called off
         (void)fflush(stdout);
         return check_go_on;
@@ -144,7 +145,7 @@ check_end check_verdict(loop_timing& t, activity_check& check)
     idle_time = idle > INT_MAX ? INT_MAX : static_cast<int>(idle);
     const bool expired = idle_time >= settings.exfire_time;
     if (!expired)
-        printf("\n継続時間：%d分\n", idle_time / 60);
+        printf(tr("\n継続時間：%d分\n"), idle_time / 60);
     // The notice comes after the verdict and before any expiry action.
     (void)notice_after_check(false, idle_time, t.notice_standing);
     if (!expired) {
@@ -219,7 +220,7 @@ bool run_loop(const loop_steps& steps)
     }
     device_thread_delete();
     if (stopped)
-        printf("\n監視終了（シグナル %s を受信）\n", signal_name(stop_signal_received()));
+        printf(tr("\n監視終了（シグナル %s を受信）\n"), signal_name(stop_signal_received()));
     return stopped;
 }
 

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "base/config_line.h"
+#include "base/messages.h"
 #include "base/streams.h"
 #include "base/text_escape.h"
 #include "base/text_scan.h"
@@ -52,7 +53,7 @@ void devices_describe()
     const std::map<std::string, std::string> names = device_names();
     for (const device_entry* d = device_data; d != nullptr; d = d->next) {
         const auto it = names.find(d->event);
-        printf("// %s\n", it == names.end() ? "名前不明" : text_escape(it->second, "\\").c_str());
+        printf("// %s\n", it == names.end() ? tr("名前不明") : text_escape(it->second, "\\").c_str());
         config_line_print("EVENT=", d->event);
     }
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/journal.h"
+#include "base/messages.h"
 #include "base/streams.h"
 #include "base/text_escape.h"
 
@@ -153,9 +154,9 @@ void report_move(const device_entry* entry, const char* before)
     const std::string name = text_escape(entry->name);
     const std::string now = text_escape(entry->event);
     if (before[0] == '\0')
-        printf("デバイス %s の追加に成功 (%s)\n", name.c_str(), now.c_str());
+        printf(tr("デバイス %s の追加に成功 (%s)\n"), name.c_str(), now.c_str());
     else
-        printf("デバイス %s の監視先を変更 (%s → %s)\n", name.c_str(), text_escape(before).c_str(), now.c_str());
+        printf(tr("デバイス %s の監視先を変更 (%s → %s)\n"), name.c_str(), text_escape(before).c_str(), now.c_str());
 }
 
 // A listing name always begins with its double quote, so a given name that
@@ -221,15 +222,15 @@ void add_device_by_device_name(const char* name)
     const std::string shown = text_escape(name);
     const device_entry* added = device_listing_add_by_name(listing.get(), name);
     if (added != nullptr) {
-        printf("デバイス %s の追加に成功 (%s)\n", shown.c_str(), text_escape(added->event).c_str());
+        printf(tr("デバイス %s の追加に成功 (%s)\n"), shown.c_str(), text_escape(added->event).c_str());
         return;
     }
     // Not connected yet (a keyboard that pairs later): its watcher looks
     // for it at every retry.
     if (may_be_listed(name) && entry_append("", name) != nullptr)
-        printf("デバイス %s の追加を保留 (接続待ち)\n", shown.c_str());
+        printf(tr("デバイス %s の追加を保留 (接続待ち)\n"), shown.c_str());
     else
-        printf("%sデバイス %s の追加に失敗\n", journal_prefix(journal_warning), shown.c_str());
+        printf(tr("%sデバイス %s の追加に失敗\n"), journal_prefix(journal_warning), shown.c_str());
 }
 
 void add_device_by_event_name(const char* event)
@@ -242,9 +243,9 @@ void add_device_by_event_name(const char* event)
     const std::string shown_event = text_escape(event);
     // A failure names what was asked for, not whichever device came last.
     if (added != nullptr)
-        printf("デバイス %s の追加に成功 (%s)\n", text_escape(name).c_str(), shown_event.c_str());
+        printf(tr("デバイス %s の追加に成功 (%s)\n"), text_escape(name).c_str(), shown_event.c_str());
     else
-        printf("%sデバイス %s の追加に失敗\n", journal_prefix(journal_warning), shown_event.c_str());
+        printf(tr("%sデバイス %s の追加に失敗\n"), journal_prefix(journal_warning), shown_event.c_str());
 }
 
 device_lookup device_entry_lookup(device_entry* entry)

@@ -13,6 +13,7 @@
 
 #include "base/clock.h"
 #include "base/journal.h"
+#include "base/messages.h"
 #include "base/progress.h"
 #include "base/settings.h"
 #include "base/text_escape.h"
@@ -96,7 +97,7 @@ int open_device(watcher_state& w, bool try_open)
             }
         }
         device_failing.fetch_or(device_bit(w.entry));
-        printf("%sevent読み込みエラー(%s 監視失敗)\n", journal_prefix(journal_error), w.shown);
+        printf(tr("%sevent読み込みエラー(%s 監視失敗)\n"), journal_prefix(journal_error), w.shown);
         watcher_retry_sleep(retry_pause_seconds);
         try_open = follow_device(w);
     }
@@ -116,7 +117,7 @@ void report_event(const device_entry* entry, const char* shown, const input_even
 {
     const int level = settings.disp_level;
     if (level > 0) {
-        printf("%s操作を検知! (%d)", shown, event.type);
+        printf(tr("%s操作を検知! (%d)"), shown, event.type);
         putchar(level >= 3 ? '\n' : '\r');
         device_operation_disp_done.store(1);
     }
@@ -132,12 +133,12 @@ void read_events(int fd, watcher_state& w)
         const ssize_t got = read(fd, w.events, sizeof w.events);
         if (got <= 0) {
             device_failing.fetch_or(device_bit(w.entry));
-            printf("%sevent読み込みエラー(%s 監視失敗)\n", journal_prefix(journal_error), w.shown);
+            printf(tr("%sevent読み込みエラー(%s 監視失敗)\n"), journal_prefix(journal_error), w.shown);
             watcher_retry_sleep(retry_pause_seconds);
             return;
         }
         if (static_cast<std::size_t>(got) % input_event_size != 0) {
-            printf("%sevent読み込みエラー(%s) size:%d\n",
+            printf(tr("%sevent読み込みエラー(%s) size:%d\n"),
                    journal_prefix(journal_error), w.shown, static_cast<int>(got));
             (void)fflush(stdout);
             continue;
@@ -207,7 +208,7 @@ void* device_watch(void* arg)
     if (w.entry->event[0] == '\0')
         wait_until_listed(w.entry);
     show_event(w.entry, w.shown);
-    printf("\tevent監視スレッド開始 (%s）\n", w.shown);
+    printf(tr("\tevent監視スレッド開始 (%s）\n"), w.shown);
     bool try_open = true;
     for (;;) {
         fd = open_device(w, try_open);
@@ -231,7 +232,7 @@ void device_thread_create()
         entry->thread = 0;
         // No watcher runs for this entry, so its names stay as they are.
         const char* named = entry->event[0] != '\0' || entry->name == nullptr ? entry->event : entry->name;
-        printf("%s\tevent監視スレッド開始失敗 (%s)\n", journal_prefix(journal_error), text_escape(named).c_str());
+        printf(tr("%s\tevent監視スレッド開始失敗 (%s)\n"), journal_prefix(journal_error), text_escape(named).c_str());
     }
 }
 
@@ -277,10 +278,10 @@ void device_check(activity_check& check)
     if (settings.disp_level <= 0)
         return;
     if (settings.disp_level == 1) {
-        activity_append_once(check, "(操作あり)");
+        activity_append_once(check, tr("(操作あり)"));
         return;
     }
-    activity_append_once(check, ("(操作あり:" + names + ")").c_str());
+    activity_append_once(check, text_format(tr("(操作あり:%s)"), names.c_str()).c_str());
 }
 
 void devices_reset()

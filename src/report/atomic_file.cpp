@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "base/journal.h"
+#include "base/messages.h"
 
 namespace {
 
@@ -62,6 +63,6 @@ void atomic_file_publish(const char* path, std::string_view content, bool& faili
 {
     const int error = atomic_file_write(path, content);
     if (error != 0 && !failing)
-        printf("%s警告：%sを書き込めません：%s（%s）\n", journal_prefix(journal_warning), what, path, strerror(error));
+        printf(tr("%s警告：%sを書き込めません：%s（%s）\n"), journal_prefix(journal_warning), what, path, strerror(error));
     failing = error != 0;
 }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "base/messages.h"
 #include "base/settings.h"
 #include "base/text_escape.h"
 #include "report/atomic_file.h"
@@ -115,5 +116,5 @@ void metrics_publish()
     if (settings.metrics_path[0] == '\0')
         return;
     atomic_file_publish(settings.metrics_path, metrics_format(report_state), report_state.metrics_failing,
-                        "メトリクスファイル");
+                        tr("メトリクスファイル"));
 }

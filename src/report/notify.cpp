@@ -6,6 +6,7 @@
 #include <systemd/sd-daemon.h>
 
 #include "base/journal.h"
+#include "base/messages.h"
 #include "base/settings.h"
 #include "base/text_escape.h"
 #include "report/status_file.h"
@@ -63,11 +64,8 @@ std::string watchdog_warning(uint64_t period_usec, int disp_interval)
     const uint64_t pass_usec = static_cast<uint64_t>(disp_interval > 0 ? disp_interval : 0) * 1000000;
     if (period_usec == 0 || period_usec > 2 * pass_usec)
         return "";
-    char line[256];
-    (void)snprintf(line, sizeof line,
-             "%s警告：ウォッチドッグ時間（%llu ミリ秒）が表示間隔（%d 秒）の2倍以下です。"
-             "正常に動作していても停止されます。\n",
-             journal_prefix(journal_warning), static_cast<unsigned long long>(period_usec / 1000),
-             disp_interval);
-    return line;
+    return text_format(tr("%s警告：ウォッチドッグ時間（%llu ミリ秒）が表示間隔（%d 秒）の2倍以下です。"
+                          "正常に動作していても停止されます。\n"),
+                       journal_prefix(journal_warning), static_cast<unsigned long long>(period_usec / 1000),
+                       disp_interval);
 }

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <unistd.h>
 
+#include "base/messages.h"
 #include "base/streams.h"
 #include "base/text_escape.h"
 #include "base/text_scan.h"
@@ -107,7 +108,7 @@ std::string text_of(const status_values& values, const char* key)
 std::string time_text(uint64_t seconds)
 {
     if (seconds == 0)
-        return "なし";
+        return tr("なし");
     const time_t at = static_cast<time_t>(seconds);
     struct tm local;
     char text[32];
@@ -121,14 +122,14 @@ std::string reason_text(const std::string& token, const status_values& values)
 {
     const reason_parts parts = split_reason(token);
     if (parts.kind == "input")
-        return "入力デバイス " + std::string(parts.detail);
+        return text_format(tr("入力デバイス %s"), std::string(parts.detail).c_str());
     if (!parts.counted)
         return token;
     static const struct { const char* direction; const char* label; const char* key; bool kilobytes; } rows[] = {
-        {"rx", "受信", "rx_threshold", false},
-        {"tx", "送信", "tx_threshold", false},
-        {"read", "読み込み", "read_threshold", true},
-        {"write", "書き込み", "write_threshold", true},
+        {"rx", tr_later("受信"), "rx_threshold", false},
+        {"tx", tr_later("送信"), "tx_threshold", false},
+        {"read", tr_later("読み込み"), "read_threshold", true},
+        {"write", tr_later("書き込み"), "write_threshold", true},
     };
     for (const auto& row : rows) {
         if (parts.direction != row.direction)
@@ -136,8 +137,8 @@ std::string reason_text(const std::string& token, const status_values& values)
         uint64_t threshold = number_of(values, row.key);
         if (row.kilobytes)
             threshold = threshold > UINT64_MAX / 1024 ? UINT64_MAX : threshold * 1024;
-        return std::string(parts.name) + " " + row.label + " " + format_amount(parts.amount) + "（閾値 " +
-               format_amount(threshold) + "）";
+        return text_format(tr("%s %s %s（閾値 %s）"), std::string(parts.name).c_str(), tr(row.label),
+                           format_amount(parts.amount).c_str(), format_amount(threshold).c_str());
     }
     return token;
 }
@@ -145,16 +146,16 @@ std::string reason_text(const std::string& token, const status_values& values)
 void print_state(const status_values& values, long pid, bool running)
 {
     if (!running)
-        printf("状態：停止（pid %ld は動作していません）\n", pid);
+        printf(tr("状態：停止（pid %ld は動作していません）\n"), pid);
     else if (text_of(values, "state") == "ended")
-        printf("状態：終了中（pid %ld）\n", pid);
+        printf(tr("状態：終了中（pid %ld）\n"), pid);
     else
-        printf("状態：監視中（pid %ld）\n", pid);
-    printf("開始：%s\n", time_text(number_of(values, "started")).c_str());
+        printf(tr("状態：監視中（pid %ld）\n"), pid);
+    printf(tr("開始：%s\n"), time_text(number_of(values, "started")).c_str());
     const uint64_t idle = number_of(values, "idle_seconds");
     const uint64_t expiry = number_of(values, "expiry_seconds");
     const uint64_t left = number_of(values, "seconds_left");
-    printf("アイドル時間：%llu 分 / 満了時間 %llu 分（残り %llu 分 %02llu 秒）\n",
+    printf(tr("アイドル時間：%llu 分 / 満了時間 %llu 分（残り %llu 分 %02llu 秒）\n"),
            static_cast<unsigned long long>(idle / 60), static_cast<unsigned long long>(expiry / 60),
            static_cast<unsigned long long>(left / 60), static_cast<unsigned long long>(left % 60));
 }
@@ -162,23 +163,26 @@ void print_state(const status_values& values, long pid, bool running)
 void print_checks(const status_values& values)
 {
     const std::string verdict = text_of(values, "last_verdict");
-    const char* verdict_text = verdict == "busy" ? "継続" : verdict == "idle" ? "アイドル" : "未判定";
-    printf("最終判定：%s（%s、%llu 回目）\n", time_text(number_of(values, "last_check")).c_str(), verdict_text,
+    const char* verdict_text = verdict == "busy" ? tr("継続") : verdict == "idle" ? tr("アイドル") : tr("未判定");
+    printf(tr("最終判定：%s（%s、%llu 回目）\n"), time_text(number_of(values, "last_check")).c_str(), verdict_text,
            static_cast<unsigned long long>(number_of(values, "checks")));
-    printf("最後の継続判定：%s\n", time_text(number_of(values, "last_busy")).c_str());
+    printf(tr("最後の継続判定：%s\n"), time_text(number_of(values, "last_busy")).c_str());
     // Split before the escapes are undone: a token may hold spaces.
     const auto reasons = values.find("busy_reasons");
     const std::string_view list = reasons == values.end() ? std::string_view() : std::string_view(reasons->second);
     std::size_t pos = 0;
     for (std::string_view token = next_token(list, pos); !token.empty(); token = next_token(list, pos))
         printf("\t%s\n", text_escape(reason_text(text_unescape(token), values)).c_str());
-    printf("満了回数：%llu\n", static_cast<unsigned long long>(number_of(values, "expiries")));
-    printf("満了時の動作：%s\n", text_escape(text_of(values, "action")).c_str());
+    printf(tr("満了回数：%llu\n"), static_cast<unsigned long long>(number_of(values, "expiries")));
+    printf(tr("満了時の動作：%s\n"), text_escape(text_of(values, "action")).c_str());
     if (values.count("next_alarm") == 0)
         return;  // written only while a wake-up setting is on
     const uint64_t alarm = number_of(values, "next_alarm");
     const std::string source = text_escape(text_unescape(text_of(values, "next_alarm_source")));
-    printf("次の起動予約：%s%s\n", time_text(alarm).c_str(), alarm == 0 ? "" : ("（" + source + "）").c_str());
+    if (alarm == 0)
+        printf(tr("次の起動予約：%s\n"), time_text(alarm).c_str());
+    else
+        printf(tr("次の起動予約：%s（%s）\n"), time_text(alarm).c_str(), source.c_str());
 }
 
 // The last part of a path, without the " (deleted)" that the kernel adds
@@ -216,16 +220,16 @@ int status_command(const char* path)
     status_values values;
     const int error = read_status(path, values);
     if (error == status_too_large) {
-        printf("状態ファイルを読み込めません：%s（64 KB を超えています）\n", path);
+        printf(tr("状態ファイルを読み込めません：%s（64 KB を超えています）\n"), path);
         return status_exit_unknown;
     }
     if (error != 0) {
-        printf("状態ファイルを読み込めません：%s（%s）\n", path, strerror(error));
+        printf(tr("状態ファイルを読み込めません：%s（%s）\n"), path, strerror(error));
         return status_exit_unknown;
     }
     const uint64_t pid = number_of(values, "pid");
     if (pid == 0 || pid > static_cast<uint64_t>(INT32_MAX)) {
-        printf("状態ファイルを読み込めません：%s（pid がありません）\n", path);
+        printf(tr("状態ファイルを読み込めません：%s（pid がありません）\n"), path);
         return status_exit_unknown;
     }
     const bool running = process_is_lullwatcher(static_cast<long>(pid));

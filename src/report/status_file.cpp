@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/messages.h"
 #include "base/settings.h"
 #include "base/source_table.h"
 #include "base/text_escape.h"
@@ -135,7 +136,7 @@ void status_publish()
     if (settings.status_path[0] == '\0')
         return;
     atomic_file_publish(settings.status_path, status_format(report_state.status), report_state.status_failing,
-                        "状態ファイル");
+                        tr("状態ファイル"));
 }
 
 std::string format_amount(uint64_t bytes)

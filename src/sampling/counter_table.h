@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/activity.h"
+#include "base/messages.h"
 #include "base/source_table.h"
 #include "sampling/name_index.h"
 
@@ -155,7 +156,7 @@ void counter_table_check(counter_table<Entry>& table, const counter_sides<Entry>
             if (s.threshold != 0 && growth > s.threshold) {
                 check.busy = true;
                 if (!named[i])
-                    check.message += s.busy_text;
+                    check.message += tr(s.busy_text);
                 named[i] = true;
                 check.reasons.emplace_back(what.kind, e->name, s.direction, growth);
             }

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <unistd.h>
 
+#include "base/messages.h"
 #include "base/settings.h"
 #include "base/streams.h"
 #include "base/text_escape.h"
@@ -43,11 +44,11 @@ void traffic_describe()
             continue;
         std::size_t pos = 0;
         const std::string name(next_token(std::string_view(line, static_cast<std::size_t>(colon - line)), pos));
-        const char* why = !network_watched()              ? "監視なし（閾値 0）"
-                          : interface_ignored(name)          ? "監視なし（IGNORE_INTERFACES）"
-                          : !interface_is_up(name.c_str())   ? "監視なし（停止中）"
-                                                             : "監視";
-        printf("// ネットワーク %s：%s\n", text_escape(name, "\\ ").c_str(), why);
+        const char* why = !network_watched()              ? tr("監視なし（閾値 0）")
+                          : interface_ignored(name)          ? tr("監視なし（IGNORE_INTERFACES）")
+                          : !interface_is_up(name.c_str())   ? tr("監視なし（停止中）")
+                                                             : tr("監視");
+        printf(tr("// ネットワーク %s：%s\n"), text_escape(name, "\\ ").c_str(), why);
     }
 }
 
@@ -63,10 +64,10 @@ void drive_describe()
         const std::string name(field[2]);
         if (name.empty() || !whole_disk(name) || (leading_decimal(field[3]) == 0 && leading_decimal(field[7]) == 0))
             continue;
-        const char* why = !disk_watched()                               ? "監視なし（閾値 0）"
-                          : !disk_prefix_match(disk_prefix_list(), name) ? "監視なし（DISK_PREFIXES 外）"
-                                                                         : "監視";
-        printf("// ディスク %s：%s\n", text_escape(name, "\\ ").c_str(), why);
+        const char* why = !disk_watched()                               ? tr("監視なし（閾値 0）")
+                          : !disk_prefix_match(disk_prefix_list(), name) ? tr("監視なし（DISK_PREFIXES 外）")
+                                                                         : tr("監視");
+        printf(tr("// ディスク %s：%s\n"), text_escape(name, "\\ ").c_str(), why);
     }
 }
 

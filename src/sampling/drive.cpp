@@ -6,6 +6,7 @@
 
 #include "base/clock.h"
 #include "base/journal.h"
+#include "base/messages.h"
 #include "base/settings.h"
 #include "sampling/drive_iostat.h"
 #include "sampling/drive_kernel.h"
@@ -21,9 +22,11 @@ counter_readings drive_readings;
 counter_sides<drive_entry> drive_sides()
 {
     return {{{&drive_entry::read_total, &drive_entry::read_increased, "read", settings.read_threshold,
-              "%s : read total Kbytes : %llu\n", "%s : read increased Kbytes : %llu\n", "(読み込み閾値以上)"},
+              "%s : read total Kbytes : %llu\n", "%s : read increased Kbytes : %llu\n",
+              tr_later("(読み込み閾値以上)")},
              {&drive_entry::write_total, &drive_entry::write_increased, "write", settings.write_threshold,
-              "%s : write total Kbytes : %llu\n", "%s : wtite increased Kbytes : %llu\n", "(書き込み閾値以上)"}}};
+              "%s : write total Kbytes : %llu\n", "%s : wtite increased Kbytes : %llu\n",
+              tr_later("(書き込み閾値以上)")}}};
 }
 
 void warn_drive(sampler_warning which)
@@ -31,15 +34,15 @@ void warn_drive(sampler_warning which)
     const std::string prefixes(disk_prefix_list());
     switch (which) {
     case warning_switched:
-        printf("%s警告：%s の出力から監視対象のディスク（接頭辞：%s）を読み取れないため、以後はカーネルのカウンタ（%s）で監視します。\n",
+        printf(tr("%s警告：%s の出力から監視対象のディスク（接頭辞：%s）を読み取れないため、以後はカーネルのカウンタ（%s）で監視します。\n"),
                journal_prefix(journal_warning), iostat_command, prefixes.c_str(), diskstats_path);
         break;
     case warning_nothing_anywhere:
-        printf("%s警告：%s の出力からもカーネルのカウンタ（%s）からも監視対象のディスク（接頭辞：%s）を読み取れません。ディスクは監視されていません。\n",
+        printf(tr("%s警告：%s の出力からもカーネルのカウンタ（%s）からも監視対象のディスク（接頭辞：%s）を読み取れません。ディスクは監視されていません。\n"),
                journal_prefix(journal_warning), iostat_command, diskstats_path, prefixes.c_str());
         break;
     case warning_nothing_in_kernel:
-        printf("%s警告：カーネルのカウンタ（%s）から監視対象のディスク（接頭辞：%s）を読み取れません。ディスクは監視されていません。\n",
+        printf(tr("%s警告：カーネルのカウンタ（%s）から監視対象のディスク（接頭辞：%s）を読み取れません。ディスクは監視されていません。\n"),
                journal_prefix(journal_warning), diskstats_path, prefixes.c_str());
         break;
     }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "base/messages.h"
 #include "sampling/ignored_interfaces.h"
 #include "base/clock.h"
 #include "base/journal.h"
@@ -21,24 +22,24 @@ counter_readings traffic_readings;
 counter_sides<traffic_entry> traffic_sides()
 {
     return {{{&traffic_entry::rx_total, &traffic_entry::rx_increased, "rx", settings.rx_threshold,
-              "%s : RX total bytes : %llu\n", "%s : RX increased bytes : %llu\n", "(受信トラフィック閾値以上)"},
+              "%s : RX total bytes : %llu\n", "%s : RX increased bytes : %llu\n", tr_later("(受信トラフィック閾値以上)")},
              {&traffic_entry::tx_total, &traffic_entry::tx_increased, "tx", settings.tx_threshold,
-              "%s : TX total bytes : %llu\n", "%s : TX increased bytes : %llu\n", "(送信トラフィック閾値以上)"}}};
+              "%s : TX total bytes : %llu\n", "%s : TX increased bytes : %llu\n", tr_later("(送信トラフィック閾値以上)")}}};
 }
 
 void warn_traffic(sampler_warning which)
 {
     switch (which) {
     case warning_switched:
-        printf("%s警告：%s の出力からインターフェースを読み取れないため、以後はカーネルのカウンタ（%s）で監視します。\n",
+        printf(tr("%s警告：%s の出力からインターフェースを読み取れないため、以後はカーネルのカウンタ（%s）で監視します。\n"),
                journal_prefix(journal_warning), ifconfig_command, proc_net_dev_path);
         break;
     case warning_nothing_anywhere:
-        printf("%s警告：%s の出力からもカーネルのカウンタ（%s）からもインターフェースを読み取れません。ネットワークは監視されていません。\n",
+        printf(tr("%s警告：%s の出力からもカーネルのカウンタ（%s）からもインターフェースを読み取れません。ネットワークは監視されていません。\n"),
                journal_prefix(journal_warning), ifconfig_command, proc_net_dev_path);
         break;
     case warning_nothing_in_kernel:
-        printf("%s警告：カーネルのカウンタ（%s）からインターフェースを読み取れません。ネットワークは監視されていません。\n",
+        printf(tr("%s警告：カーネルのカウンタ（%s）からインターフェースを読み取れません。ネットワークは監視されていません。\n"),
                journal_prefix(journal_warning), proc_net_dev_path);
         break;
     }

@@ -20,7 +20,9 @@ TEST(Messages, FormatsMatchOnlyWithTheSameConversionsInOrder)
         {"%02d", "%2d", false},
         {"%s %d", "%d %s", false},
         {"%d", "%d %s", false},
-        {"100%", "100%%", false},  // a broken conversion matches nothing
+        {"100%", "100%%", false},  // a broken conversion matches only the same one
+        {"あたりの%で指定", "percent (%) of", true},
+        {"%*で", "%) %d", false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(formats_match(c.a, c.b), c.same) << c.a << " / " << c.b;
