@@ -126,8 +126,7 @@ bool storage_tool_run(const std::vector<std::string>& argv, const std::string& l
     job.deadline_ms = storage_deadline_ms;
     job.output_cap = storage_output_cap;
     const child_outcome outcome = child_run(job, &output);
-    char seconds[32];
-    (void)snprintf(seconds, sizeof seconds, "%g", storage_deadline_ms / 1000.0);
+    const char* const name = label.c_str();
     switch (outcome.result) {
     case child_done:
         break;
@@ -135,18 +134,18 @@ bool storage_tool_run(const std::vector<std::string>& argv, const std::string& l
         reading.stopped = true;
         return false;
     case child_timed_out:
-        storage_fail(reading, label + ": still running after " + seconds + " s");
+        storage_fail(reading, text_format(tr("%s（%d秒以内に終わりません）"), name, (storage_deadline_ms + 999) / 1000));
         return false;
     case child_too_much:
-        storage_fail(reading, label + ": more than " + std::to_string(storage_output_cap) + " bytes of output");
+        storage_fail(reading, text_format(tr("%s（出力が大きすぎます）"), name));
         return false;
     case child_not_started:
-        storage_fail(reading, label + ": cannot be started");
+        storage_fail(reading, text_format(tr("%s（起動できません）"), name));
         return false;
     }
     if (!WIFEXITED(outcome.status)) {
         const int signo = WIFSIGNALED(outcome.status) ? WTERMSIG(outcome.status) : 0;
-        storage_fail(reading, label + ": ended by signal " + std::to_string(signo));
+        storage_fail(reading, text_format(tr("%s（シグナル %d で終了）"), name, signo));
         return false;
     }
     status = WEXITSTATUS(outcome.status);

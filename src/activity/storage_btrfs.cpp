@@ -21,6 +21,7 @@
 #include <sys/stat.h>
 
 #include "activity/storage.h"
+#include "base/messages.h"
 #include "base/streams.h"
 
 bool parse_btrfs_exclusive_operation(std::string_view text, std::string& job)
@@ -158,9 +159,9 @@ void read_scrub(const std::string& point, storage_reading& reading)
     if (!storage_tool_run({"btrfs", "scrub", "status", point}, label, output, status, reading))
         return;
     if (status != 0)
-        storage_fail(reading, label + ": exit status " + std::to_string(status));
+        storage_fail(reading, text_format(tr("%s（終了ステータス %d）"), label.c_str(), status));
     else if (!parse_btrfs_scrub_status(output, running))
-        storage_fail(reading, label + ": output not understood");
+        storage_fail(reading, text_format(tr("%s（出力を読めません）"), label.c_str()));
     else if (running)
         reading.jobs.push_back({point, "scrub"});
 }

@@ -11,6 +11,7 @@
 #include <cstdlib>
 
 #include "activity/storage.h"
+#include "base/messages.h"
 
 namespace {
 
@@ -122,8 +123,8 @@ void storage_read_smart(const std::vector<std::string>& disks, storage_reading& 
             reading.blind.push_back(disk);
             break;
         case smart_unreadable:
-            storage_fail(reading, "smartctl " + device + ": exit status " + std::to_string(status) +
-                                      ", output not understood");
+            storage_fail(reading, text_format(tr("%s（終了ステータス %d、出力を読めません）"),
+                                              ("smartctl " + device).c_str(), status));
             break;
         }
     }

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include "activity/storage.h"
+#include "base/messages.h"
 
 namespace {
 
@@ -63,7 +64,7 @@ void storage_read_zfs(storage_reading& reading)
     if (!storage_tool_run({"zpool", "status"}, "zpool status", output, status, reading))
         return;
     if (status != 0)
-        storage_fail(reading, "zpool status: exit status " + std::to_string(status));
+        storage_fail(reading, text_format(tr("%s（終了ステータス %d）"), "zpool status", status));
     else if (!parse_zpool_status(output, reading.jobs))
-        storage_fail(reading, "zpool status: output not understood");
+        storage_fail(reading, text_format(tr("%s（出力を読めません）"), "zpool status"));
 }

@@ -121,9 +121,9 @@ TEST_F(Storage, ZpoolAskedOnlyWithTheModuleAndCountedOnlyWhenItAnswers)
         std::string script;
         const char* failure;
     } failures[] = {
-        {"echo 'The ZFS modules cannot be auto-loaded.'; exit 1\n", "zpool status: exit status 1"},
-        {"echo 'no pool here'\n", "zpool status: output not understood"},
-        {"exec /bin/sleep 5\n", "zpool status: still running after 0.3 s"},
+        {"echo 'The ZFS modules cannot be auto-loaded.'; exit 1\n", "zpool status（終了ステータス 1）"},
+        {"echo 'no pool here'\n", "zpool status（出力を読めません）"},
+        {"exec /bin/sleep 5\n", "zpool status（1秒以内に終わりません）"},
     };
     storage_deadline_ms = 300;
     for (const auto& f : failures) {
@@ -182,7 +182,7 @@ TEST_F(Storage, BtrfsEachFilesystemOnce)
     answer("btrfs", "data", "ERROR: permission denied\n", 1);
     reading = {};
     storage_read_btrfs(reading);
-    EXPECT_EQ(reading.failure, "btrfs scrub status /data: exit status 1");
+    EXPECT_EQ(reading.failure, "btrfs scrub status /data（終了ステータス 1）");
 }
 
 TEST_F(Storage, SmartSelfTestsWithoutWakingOrWarning)
@@ -217,7 +217,7 @@ TEST_F(Storage, SmartSelfTestsWithoutWakingOrWarning)
     answer("smartctl", "sda", "smartctl 7.3 2022-02-28 r5338\n\n=======> UNRECOGNIZED OPTION: n\n", 1);
     reading = {};
     storage_read_smart({"sda"}, reading);
-    EXPECT_EQ(reading.failure, "smartctl /dev/sda: exit status 1, output not understood");
+    EXPECT_EQ(reading.failure, "smartctl /dev/sda（終了ステータス 1、出力を読めません）");
 }
 
 TEST_F(Storage, SourceNamesJobsWarnsOnceAndSaysWhenItAnswersAgain)
@@ -240,7 +240,7 @@ TEST_F(Storage, SourceNamesJobsWarnsOnceAndSaysWhenItAnswersAgain)
             answer("zpool", "status", read_fixture("zpool/zpool-status-2.1-scrub-finished.txt"));
         check = {};
         const std::string printed = capture_stdout([&] { storage_check(check, {"sdb"}); });
-        EXPECT_EQ(printed.find("警告：ストレージ処理（zpool status: exit status 1）") != std::string::npos, i == 0);
+        EXPECT_EQ(printed.find("警告：ストレージ処理（zpool status（終了ステータス 1））") != std::string::npos, i == 0);
         EXPECT_EQ(printed == "回復：ストレージ処理を再び確認できます。\n", i == 2) << printed;
         EXPECT_EQ(reason_tokens(check.reasons).back(), i < 2 ? "storage:error" : "storage:sdb:selftest");
     }
