@@ -5,7 +5,7 @@
 // interfaces to see how both grow, e.g. (as root):
 //   unshare -n sh -c 'ip link set lo up; for i in $(seq 0 4999); do
 //     echo "link add ifb$i type ifb"; echo "link set ifb$i up"; done |
-//     ip -batch - && build/bench/links_bench'
+//     ip -batch - && build-bench/bench/links_bench'
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
